@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Runs every benchmark program of a build.
+set -euo pipefail
+build=$1
+for bin in "$build"/bench/*_bench; do
+  [ -x "$bin" ] || continue
+  echo "== $(basename "$bin")"
+  "$bin"
+done

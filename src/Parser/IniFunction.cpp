@@ -1,0 +1,262 @@
+#include "Parser/IniFunction.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "Parser/Exceptions.h"
+
+namespace Vexa {
+
+static const char* const kUnit = "Parser/IniFunction";
+
+namespace {
+
+using Registry = std::map<std::string, IniFunction*, std::less<>>;
+
+Registry& registryMap() {
+    static Registry map;
+    return map;
+}
+
+const char* typeName(const IniObject* object) {
+    return object ? object->type()->name() : "null";
+}
+
+// Truncation toward zero that stays defined for values outside the int range.
+int32_t truncateToInt(float value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483647.0f) return INT32_MAX;
+    if (value <= -2147483648.0f) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+void checkType(const IniObject* object, const TypeObject* type, const std::string& what) {
+    if (!type || IniObject::isOfType(object, type)) return;
+    VEXA_THROW(ParseException,
+               what + " is " + typeName(object) + ". " + type->name() + " was expected.");
+}
+
+int32_t lookupEnum(const EnumEntry* table, std::string_view text) {
+    for (const EnumEntry* e = table; e->name; ++e)
+        if (text == e->name) return e->value;
+    VEXA_THROW(ParseException, "Undefined enum name.");
+}
+
+IniFunction::IniFunction(const char* name) : m_name(name) { registryMap()[name] = this; }
+
+IniFunction::~IniFunction() {
+    auto& map = registryMap();
+    auto it = map.find(m_name);
+    if (it != map.end() && it->second == this) map.erase(it);
+}
+
+const Registry& IniFunction::registry() { return registryMap(); }
+
+bool IniFunction::isFunction(std::string_view name) { return find(name) != nullptr; }
+
+IniFunction* IniFunction::find(std::string_view name) {
+    const auto& map = registryMap();
+    auto it = map.find(name);
+    return it == map.end() ? nullptr : it->second;
+}
+
+// Call protocol: the new object holds every recorded parameter (and so keeps
+// receiving the animated ones); a temporary argument nobody recorded is
+// touched so the next collection takes it.
+IniObject* IniFunction::call(std::string_view name, IniObject* argument, BlockObject* scope) {
+    IniFunction* f = find(name);
+    if (!f) VEXA_THROW(Exception, "Undefined function name.");
+    f->m_argument = argument;
+    f->m_scope = scope;
+    IniObject* result = nullptr;
+    try {
+        result = f->create();
+    } catch (...) {
+        for (IniObject* used : f->m_used) used->dropUnclaimedDestinations();
+        f->m_used.clear();
+        f->m_argument = nullptr;
+        f->m_scope = nullptr;
+        if (argument) argument->touch();
+        throw;
+    }
+    for (IniObject* used : f->m_used) {
+        used->claimDestinations(result);
+        if (result) result->hold(used);
+    }
+    const bool argumentUsed = f->m_used.count(argument) != 0;
+    f->m_used.clear();
+    f->m_argument = nullptr;
+    f->m_scope = nullptr;
+    if (argument && !argumentUsed) argument->touch();
+    return result;
+}
+
+void IniFunction::record(IniObject* object) {
+    if (object) m_used.insert(object);
+}
+
+IniObject* IniFunction::findNamed(std::string_view name) const {
+    for (const BlockObject* b = m_scope; b; b = b->parent())
+        if (const BlockObject::Binding* binding = b->find(name)) return binding->value;
+    return nullptr;
+}
+
+IniObject* IniFunction::requireNamed(std::string_view name) const {
+    IniObject* object = findNamed(name);
+    if (!object)
+        VEXA_THROW(ParseException, "Name '" + std::string(name) + "' is not defined.");
+    return object;
+}
+
+bool IniFunction::has(std::string_view name) const { return findNamed(name) != nullptr; }
+
+IniObject* IniFunction::getObject(std::string_view name, const TypeObject* type) const {
+    IniObject* object = requireNamed(name);
+    checkType(object, type, std::string(name));
+    return object;
+}
+
+IniObject* IniFunction::getRecordedObject(std::string_view name, const TypeObject* type) {
+    IniObject* object = getObject(name, type);
+    record(object);
+    return object;
+}
+
+float IniFunction::getNumber(std::string_view name, float defaultValue) const {
+    return has(name) ? getNumber(name) : defaultValue;
+}
+
+float IniFunction::getNumber(std::string_view name) const {
+    return static_cast<NumberObject*>(getObject(name, Types::Number()))->value();
+}
+
+int32_t IniFunction::getInt(std::string_view name, int32_t defaultValue) const {
+    return has(name) ? getInt(name) : defaultValue;
+}
+
+int32_t IniFunction::getInt(std::string_view name) const {
+    return truncateToInt(getNumber(name));
+}
+
+std::string IniFunction::getString(std::string_view name) const {
+    return static_cast<StringObject*>(getObject(name, Types::String()))->value();
+}
+
+Vec4f IniFunction::getVec4(std::string_view name) const {
+    return static_cast<Vec4dObject*>(getObject(name, Types::Vec4d()))->value();
+}
+
+const TypeObject* IniFunction::getType(std::string_view name) const {
+    return requireNamed(name)->type();
+}
+
+int32_t IniFunction::getEnum(std::string_view name, const EnumEntry* table) const {
+    return lookupEnum(table, getString(name));
+}
+
+int32_t IniFunction::getEnum(const EnumEntry* table, std::string_view name,
+                             int32_t defaultValue) const {
+    return has(name) ? getEnum(name, table) : defaultValue;
+}
+
+void IniFunction::bindValue(IniObject* object, void* destination) {
+    if (object->getValue(destination)) record(object);
+}
+
+void IniFunction::bindNumber(std::string_view name, float* destination, float defaultValue) {
+    if (!has(name)) {
+        *destination = defaultValue;
+        return;
+    }
+    bindNumber(name, destination);
+}
+
+void IniFunction::bindVec3(std::string_view name, Vec3f* destination, const Vec3f& defaultValue) {
+    if (!has(name)) {
+        *destination = defaultValue;
+        return;
+    }
+    bindVec3(name, destination);
+}
+
+void IniFunction::bindVec4(std::string_view name, Vec4f* destination, const Vec4f& defaultValue) {
+    if (!has(name)) {
+        *destination = defaultValue;
+        return;
+    }
+    bindVec4(name, destination);
+}
+
+void IniFunction::bindNumber(std::string_view name, float* destination) {
+    if (has(name)) bindValue(getObject(name, Types::Number()), destination);
+}
+
+void IniFunction::bindVec3(std::string_view name, Vec3f* destination) {
+    if (has(name)) bindValue(getObject(name, Types::Vec3d()), destination);
+}
+
+void IniFunction::bindVec4(std::string_view name, Vec4f* destination) {
+    if (has(name)) bindValue(getObject(name, Types::Vec4d()), destination);
+}
+
+int IniFunction::count() const {
+    if (IniObject::isOfType(m_argument, Types::Tuple()))
+        return static_cast<int>(static_cast<TupleObject*>(m_argument)->size());
+    return 1;
+}
+
+IniObject* IniFunction::element(int index, const TypeObject* type) const {
+    IniObject* object = nullptr;
+    if (IniObject::isOfType(m_argument, Types::Tuple())) {
+        if (index < 0 || index >= count()) VEXA_THROW(ParseException, "Tuple index out of range.");
+        object = static_cast<TupleObject*>(m_argument)->at(static_cast<std::size_t>(index));
+    } else {
+        if (index != 0) VEXA_THROW(ParseException, "Only one parameter given.");
+        object = m_argument;
+    }
+    checkType(object, type, "Tuple element " + std::to_string(index));
+    return object;
+}
+
+IniObject* IniFunction::getRecordedElement(int index, const TypeObject* type) {
+    IniObject* object = element(index, type);
+    record(object);
+    return object;
+}
+
+float IniFunction::elementNumber(int index) const {
+    return static_cast<NumberObject*>(element(index, Types::Number()))->value();
+}
+
+int32_t IniFunction::elementInt(int index) const { return truncateToInt(elementNumber(index)); }
+
+std::string IniFunction::elementString(int index) const {
+    return static_cast<StringObject*>(element(index, Types::String()))->value();
+}
+
+Vec3f IniFunction::elementVec3(int index) const {
+    return static_cast<Vec3dObject*>(element(index, Types::Vec3d()))->value();
+}
+
+const TypeObject* IniFunction::elementType(int index) const {
+    const IniObject* object = element(index);
+    return object ? object->type() : nullptr;
+}
+
+void IniFunction::bindElementNumber(int index, float* destination) {
+    bindValue(element(index, Types::Number()), destination);
+}
+
+void IniFunction::bindElementVec3(int index, Vec3f* destination) {
+    bindValue(element(index, Types::Vec3d()), destination);
+}
+
+IniObject* IniFunction::wholeArgument(const TypeObject* type) {
+    checkType(m_argument, type, "Parameter");
+    record(m_argument);
+    return m_argument;
+}
+
+}  // namespace Vexa
