@@ -1,1 +1,4 @@
-int main() { return 0; }
+// vexa: plays the production in the working directory.
+#include "Initializer/DemoPlayer.h"
+
+int main(int argc, char** argv) { return Vexa::runPlayer(argc, argv); }

@@ -190,12 +190,47 @@ std::string TupleObject::toString() const {
     return text + ")";
 }
 
+BlockObject::BlockObject(BlockObject* parent) : m_parent(parent) {
+    if (!m_parent) return;
+    m_nextSibling = m_parent->m_firstChild;
+    if (m_nextSibling) m_nextSibling->m_prevSibling = this;
+    m_parent->m_firstChild = this;
+}
+
+BlockObject::~BlockObject() {
+    unlink();
+    // Children now look up through this block's parent.
+    while (BlockObject* child = m_firstChild) {
+        child->unlink();
+        child->m_parent = m_parent;
+        if (m_parent) {
+            child->m_nextSibling = m_parent->m_firstChild;
+            if (child->m_nextSibling) child->m_nextSibling->m_prevSibling = child;
+            m_parent->m_firstChild = child;
+        }
+    }
+}
+
+void BlockObject::unlink() {
+    if (m_prevSibling)
+        m_prevSibling->m_nextSibling = m_nextSibling;
+    else if (m_parent && m_parent->m_firstChild == this)
+        m_parent->m_firstChild = m_nextSibling;
+    if (m_nextSibling) m_nextSibling->m_prevSibling = m_prevSibling;
+    m_prevSibling = nullptr;
+    m_nextSibling = nullptr;
+}
+
 void BlockObject::bind(std::string_view name, IniObject* value, bool local) {
+    bind(name, value, local, !local);
+}
+
+void BlockObject::bind(std::string_view name, IniObject* value, bool local, bool holdValue) {
     auto it = m_bindings.find(name);
     if (it == m_bindings.end()) it = m_bindings.emplace(std::string(name), Binding{}).first;
     it->second.value = value;
     it->second.local = local;
-    if (!local) hold(value);
+    if (holdValue) hold(value);
 }
 
 const BlockObject::Binding* BlockObject::find(std::string_view name) const {

@@ -206,11 +206,15 @@ public:
     };
     using Map = std::map<std::string, Binding, std::less<>>;
 
-    explicit BlockObject(BlockObject* parent = nullptr) : m_parent(parent) {}
+    explicit BlockObject(BlockObject* parent = nullptr);
+    ~BlockObject() override;
     const TypeObject* type() const override { return Types::Block(); }
     std::string toString() const override;
 
+    // Binds `name`, replacing an earlier binding. The block holds the value
+    // unless the binding is local (or `holdValue` says otherwise).
     void bind(std::string_view name, IniObject* value, bool local);
+    void bind(std::string_view name, IniObject* value, bool local, bool holdValue);
     // The binding of `name` in this block only; null when absent or empty.
     const Binding* find(std::string_view name) const;
     IniObject* lookup(std::string_view name) const;
@@ -219,8 +223,16 @@ public:
     BlockObject* parent() const { return m_parent; }
 
 private:
+    void unlink();
+
     Map m_bindings;
+    // The parent is not owned. A block may outlive the scope it was written
+    // in (a block returned by a macro, say), so every block knows its
+    // children and hands them to its own parent when it is destroyed.
     BlockObject* m_parent;
+    BlockObject* m_firstChild = nullptr;
+    BlockObject* m_prevSibling = nullptr;
+    BlockObject* m_nextSibling = nullptr;
 };
 
 // Text form of a float as a default-formatted output stream writes it.

@@ -1,0 +1,190 @@
+#include "Initializer/DemoPlayer.h"
+
+#include <iostream>
+#include <string>
+
+#include "Archive/Archive.h"
+#include "Common/DataBlock.h"
+#include "Parser/Exceptions.h"
+#include "Parser/Functions/RenderingObjects.h"
+#include "Parser/Functions/SyncronizerObject.h"
+#include "Parser/IniCommands.h"
+#include "Parser/Parser.h"
+
+namespace Vexa {
+
+static const char* const kUnit = "Initializer/DemoPlayer";
+
+DemoPlayer::DemoPlayer() = default;
+
+DemoPlayer::~DemoPlayer() {
+    if (m_window && m_window->listener() == this) m_window->setListener(nullptr);
+    m_archive.reset();
+    m_archiveData.reset();
+}
+
+void DemoPlayer::startup(int argc, const char* const* argv) {
+    auto parser = std::make_unique<Parser>();
+
+    // Arguments after the program name are script text, each after a blank.
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) commandLine += std::string(" ") + argv[i];
+    if (!commandLine.empty()) parser->parseString(commandLine);
+
+    try {
+        auto data = std::make_unique<FileDataBlock>("cfg.dat");
+        auto archive = std::make_unique<Archive>(data.get());
+        data->load();
+        archive->load();
+        m_archiveData = std::move(data);
+        m_archive = std::move(archive);
+        parser->setArchive(m_archive.get());
+    } catch (const ResourceNotFound&) {
+        // No archive: every file comes from the file system.
+    }
+
+    parser->parseFile("Ini/demo.ini");
+
+    IniObject* graphics = parser->lookup("graphicsSystem");
+    if (!IniObject::isOfType(graphics, Types::GraphicsSystem()))
+        VEXA_THROW(CmdLineException, "incomplete initialization file, no graphicsSystem defined");
+    m_graphicsSystem = static_cast<GraphicsSystemObject*>(graphics);
+    m_renderMachine = m_graphicsSystem->renderMachine();
+    m_window = m_graphicsSystem->window();
+    if (m_window) m_window->setListener(this);
+    m_graphicsSystem->addRef();
+
+    IniObject* initialization = parser->lookup("initialization");
+    if (initialization) initialization->addRef();
+
+    m_events = parser->lookup("events");
+    if (!m_events)
+        VEXA_THROW(CmdLineException, "incomplete initialization file, no events defined");
+    m_events->addRef();
+
+    IniObject* syncronizer = parser->lookup("syncronizer");
+    if (!IniObject::isOfType(syncronizer, Types::Syncronizer()))
+        VEXA_THROW(CmdLineException, "incomplete initialization file, no syncronizer defined");
+    m_syncronizer = static_cast<SyncronizerObject*>(syncronizer);
+    m_syncronizer->addRef();
+
+    m_mouseHandler = parser->lookup("mouseHandler");
+    if (m_mouseHandler) m_mouseHandler->addRef();
+    m_keyboardHandler = parser->lookup("keyboardHandler");
+    if (m_keyboardHandler) m_keyboardHandler->addRef();
+
+    parser.reset();
+    collectGarbage();
+
+    if (initialization) {
+        SimpleCommand update(0.0f, CommandKinds::Update());
+        initialization->execute(update);
+        initialization->release();
+        collectGarbage();
+    }
+}
+
+Syncronizer* DemoPlayer::timeSource() const {
+    return m_syncronizer ? m_syncronizer->syncronizer() : nullptr;
+}
+
+void DemoPlayer::run() {
+    Syncronizer* clock = timeSource();
+    m_running = true;
+    clock->start();
+    for (;;) {
+        const float t = clock->getTime();
+        if (clock->isFinished()) {
+            m_running = false;
+            break;
+        }
+        SimpleCommand update(t, CommandKinds::Update());
+        m_events->execute(update);
+        if (m_window) m_window->processMessages();
+        if (!m_running) break;
+    }
+
+    m_events->release();
+    m_events = nullptr;
+    m_syncronizer->release();
+    m_syncronizer = nullptr;
+    if (m_mouseHandler) m_mouseHandler->release();
+    m_mouseHandler = nullptr;
+    if (m_keyboardHandler) m_keyboardHandler->release();
+    m_keyboardHandler = nullptr;
+    collectGarbage();
+
+    if (m_window && m_window->listener() == this) m_window->setListener(nullptr);
+    m_window = nullptr;
+    m_renderMachine = nullptr;
+    m_graphicsSystem->release();
+    m_graphicsSystem = nullptr;
+    collectGarbage();
+}
+
+void DemoPlayer::key(bool isDown, int keyCode) {
+    if (isDown && keyCode == 1) m_running = false;
+    Syncronizer* clock = timeSource();
+    if (m_keyboardHandler && clock) {
+        KeyboardCommand command(clock->getTime(), keyCode);
+        m_keyboardHandler->execute(command);
+    }
+}
+
+// Mouse input reaches the mouse handler as Mouse commands stamped with the
+// clock's time: the position, the movement since the previous mouse event,
+// the button state and the buttons newly pressed.
+void DemoPlayer::sendMouse(unsigned buttons, int x, int y) {
+    const int state = static_cast<int>(buttons);
+    const int dx = m_mouseSeen ? x - m_mouseX : 0;
+    const int dy = m_mouseSeen ? y - m_mouseY : 0;
+    const int pressed = state & ~m_mouseButtons;
+    m_mouseX = x;
+    m_mouseY = y;
+    m_mouseButtons = state;
+    m_mouseSeen = true;
+    Syncronizer* clock = timeSource();
+    if (m_mouseHandler && clock) {
+        MouseCommand command(clock->getTime(), x, y, dx, dy, state, pressed);
+        m_mouseHandler->execute(command);
+    }
+}
+
+void DemoPlayer::mouseMove(unsigned buttons, int x, int y) { sendMouse(buttons, x, y); }
+
+void DemoPlayer::mouseButton(unsigned buttons, int x, int y) { sendMouse(buttons, x, y); }
+
+void DemoPlayer::resized(int, int) {}
+
+namespace {
+
+void report(const std::string& line) { std::cerr << line << '\n' << std::flush; }
+
+}  // namespace
+
+// Start-up and the loop run in one guarded region; an error destroys the
+// player first and then prints exactly one line.
+int runPlayer(int argc, const char* const* argv) {
+    auto player = std::make_unique<DemoPlayer>();
+    try {
+        player->startup(argc, argv);
+        player->run();
+        player.reset();
+    } catch (const CmdLineException& e) {
+        player.reset();
+        report(e.message());
+    } catch (const ParseException& e) {
+        player.reset();
+        report("Error while parsing initialization files: " + e.message());
+    } catch (const ResourceNotFound& e) {
+        player.reset();
+        report("Resource not found: " + e.message());
+    } catch (const Exception& e) {
+        player.reset();
+        report("Exception: " + e.message());
+    }
+    collectGarbage();
+    return 0;
+}
+
+}  // namespace Vexa

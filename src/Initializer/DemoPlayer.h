@@ -1,0 +1,61 @@
+#pragma once
+// The player: reads the production, picks out the objects that drive the
+// show, and runs the frame loop against the time source until it finishes or
+// Escape is pressed.
+#include <memory>
+
+#include "Rendering/Common/RenderWindow.h"
+
+namespace Vexa {
+
+class Archive;
+class DataBlock;
+class IniObject;
+class RenderMachine;
+class Syncronizer;
+class SyncronizerObject;
+class GraphicsSystemObject;
+
+class DemoPlayer : public InputListener {
+public:
+    DemoPlayer();
+    ~DemoPlayer() override;
+
+    // Parses the command line, the archive and "Ini/demo.ini", and takes the
+    // bindings. Raises the system's exceptions on failure.
+    void startup(int argc, const char* const* argv);
+    // Runs frames until the time source finishes or Escape is pressed.
+    void run();
+
+    void key(bool isDown, int keyCode) override;
+    void mouseMove(unsigned buttons, int x, int y) override;
+    void mouseButton(unsigned buttons, int x, int y) override;
+    void resized(int width, int height) override;
+
+    bool isRunning() const { return m_running; }
+
+private:
+    Syncronizer* timeSource() const;
+    void sendMouse(unsigned buttons, int x, int y);
+
+    GraphicsSystemObject* m_graphicsSystem = nullptr;
+    RenderMachine* m_renderMachine = nullptr;
+    RenderWindow* m_window = nullptr;
+    IniObject* m_events = nullptr;
+    SyncronizerObject* m_syncronizer = nullptr;
+    IniObject* m_mouseHandler = nullptr;
+    IniObject* m_keyboardHandler = nullptr;
+    std::unique_ptr<DataBlock> m_archiveData;
+    std::unique_ptr<Archive> m_archive;
+    bool m_running = false;
+    int m_mouseX = 0;
+    int m_mouseY = 0;
+    int m_mouseButtons = 0;
+    bool m_mouseSeen = false;
+};
+
+// The program's entry: start-up, loop, shutdown and error reporting. Always
+// answers 0.
+int runPlayer(int argc, const char* const* argv);
+
+}  // namespace Vexa
