@@ -3,6 +3,7 @@
 // found by exact name without copying their bytes.
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -34,6 +35,9 @@ private:
     DataBlock* m_source;
     std::vector<ArchiveEntry> m_entries;
     bool m_parsed = false;
+    // Name to the index of its first entry, so lookups stay constant time in
+    // archives of thousands of members.
+    std::unordered_map<std::string, std::size_t> m_index;
 };
 
 }  // namespace Vexa

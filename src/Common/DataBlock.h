@@ -2,6 +2,7 @@
 // A whole file's bytes in memory, followed by one zero byte so that text can
 // be read as a NUL-terminated string. Loaded and unloaded on demand.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace Vexa {
@@ -51,6 +52,8 @@ public:
 private:
     Archive* m_archive;
     std::string m_member;
+    // Set only for a member not followed by a zero byte in the archive.
+    std::unique_ptr<char[]> m_copy;
 };
 
 // A gzip-compressed file (an uncompressed one passes through unchanged).

@@ -1,0 +1,343 @@
+#include "Archive/Archive.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Common/DataBlock.h"
+#include "Parser/Exceptions.h"
+
+namespace fs = std::filesystem;
+using Vexa::Archive;
+using Vexa::ArchiveDataBlock;
+using Vexa::FileDataBlock;
+
+namespace {
+
+// Bytes held in memory, loaded like a file: a fresh buffer plus a zero byte.
+class MemoryBlock : public Vexa::DataBlock {
+public:
+    explicit MemoryBlock(std::string bytes) : m_bytes(std::move(bytes)) {}
+    ~MemoryBlock() override { delete[] m_data; }
+    void load() override {
+        if (m_loaded) return;
+        m_data = new char[m_bytes.size() + 1];
+        std::memcpy(m_data, m_bytes.data(), m_bytes.size());
+        m_data[m_bytes.size()] = 0;
+        m_size = static_cast<int32_t>(m_bytes.size());
+        m_loaded = true;
+    }
+    void unload() override {
+        delete[] m_data;
+        m_data = nullptr;
+        m_size = 0;
+        m_loaded = false;
+    }
+
+private:
+    std::string m_bytes;
+};
+
+// One 512-byte tar header with a raw size field (12 bytes at 124) and magic.
+std::string header(const std::string& name, const std::string& sizeField,
+                   const std::string& magic = std::string("ustar  \0", 8)) {
+    std::string h(512, '\0');
+    h.replace(0, std::min<std::size_t>(name.size(), 100), name.substr(0, 100));
+    h.replace(124, sizeField.size(), sizeField);
+    h.replace(257, magic.size(), magic);
+    return h;
+}
+
+std::string octal(std::size_t size) {
+    char field[13];
+    std::snprintf(field, sizeof field, "%011zo", size);
+    return std::string(field, 12);
+}
+
+// A member: header, data, zero padding to the next multiple of 512.
+std::string member(const std::string& name, const std::string& data) {
+    std::string m = header(name, octal(data.size())) + data;
+    m.append((512 - data.size() % 512) % 512, '\0');
+    return m;
+}
+
+std::string sizedData(std::size_t size, char fill) { return std::string(size, fill); }
+
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/vexa-archive-XXXXXX";
+        m_path = ::mkdtemp(pattern);
+    }
+    ~TempDir() { fs::remove_all(m_path); }
+    const std::string& path() const { return m_path; }
+    void write(const std::string& relative, const std::string& bytes) const {
+        const fs::path p = fs::path(m_path) / relative;
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << bytes;
+    }
+
+private:
+    std::string m_path;
+};
+
+std::string memberText(const Archive& archive, const std::string& name) {
+    const auto found = archive.find(name);
+    return std::string(found.first, static_cast<std::size_t>(found.second));
+}
+
+void expectCorrupted(Archive& archive) {
+    try {
+        archive.load();
+        FAIL() << "archive was accepted";
+    } catch (const ResourceCorrupted& e) {
+        EXPECT_EQ(e.message(), "Archive file corrupted");
+        EXPECT_EQ(e.resource(), "Archive file");
+        EXPECT_STREQ(e.unit(), "Archive/Archive");
+    }
+    EXPECT_FALSE(archive.isParsed());
+    EXPECT_TRUE(archive.entries().empty());
+}
+
+}  // namespace
+
+TEST(Archive, DataWithoutMembersHasNoEntries) {
+    const std::vector<std::string> cases = {
+        "",                      // empty file
+        std::string(1024, '\0'),  // end-of-archive blocks only
+        std::string(1, '\0'),    // a lone zero byte: no header needs to fit
+    };
+    for (const std::string& bytes : cases) {
+        MemoryBlock block(bytes);
+        Archive archive(&block);
+        archive.load();
+        EXPECT_TRUE(archive.isParsed());
+        EXPECT_TRUE(archive.entries().empty()) << bytes.size();
+    }
+}
+
+// Each member's data starts right after its header and the next header
+// follows after the data padded to 512 bytes (no padding for 0 or 512).
+TEST(Archive, MembersArePaddedToWholeBlocks) {
+    const std::vector<std::size_t> sizes = {0, 1, 511, 512, 513, 1024, 0};
+    std::string bytes;
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        bytes += member("m" + std::to_string(i), sizedData(sizes[i], static_cast<char>('a' + i)));
+    bytes += std::string(1024, '\0');
+    MemoryBlock block(bytes);
+    Archive archive(&block);
+    archive.load();
+
+    ASSERT_EQ(archive.entries().size(), sizes.size());
+    int64_t headerAt = 0;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const Vexa::ArchiveEntry& e = archive.entries()[i];
+        EXPECT_EQ(e.name, "m" + std::to_string(i));
+        EXPECT_EQ(e.offset, headerAt + 512);
+        EXPECT_EQ(e.size, static_cast<int64_t>(sizes[i]));
+        EXPECT_EQ(memberText(archive, e.name), sizedData(sizes[i], static_cast<char>('a' + i)));
+        headerAt += 512 + static_cast<int64_t>((sizes[i] + 511) / 512 * 512);
+    }
+    // Size 0 takes no data block; size 513 puts the next header 1536 bytes on.
+    EXPECT_EQ(archive.entries()[1].offset - archive.entries()[0].offset, 512);
+    EXPECT_EQ(archive.entries()[5].offset - archive.entries()[4].offset, 1536);
+}
+
+TEST(Archive, ReadsSizeFieldVariants) {
+    struct Case {
+        std::string field;
+        int64_t size;
+    };
+    const std::vector<Case> cases = {
+        {"00000001001", 513},                 // GNU: zero-filled, NUL-ended
+        {"     1001 ", 513},                  // old tar: leading blanks, blank-ended
+        {std::string("1001\0\0", 6), 513},    // short field
+        {"000000001001", 513},                // all twelve bytes are digits
+        {"12x4", 10},                         // stops at the first non-octal character
+        {"9", 0},                             // not an octal digit at all
+    };
+    for (const Case& c : cases) {
+        std::string bytes = header("file", c.field) + sizedData(static_cast<std::size_t>(c.size), 'x');
+        bytes += std::string(1024, '\0');
+        MemoryBlock block(bytes);
+        Archive archive(&block);
+        archive.load();
+        ASSERT_EQ(archive.entries().size(), 1u) << c.field;
+        EXPECT_EQ(archive.entries()[0].size, c.size) << c.field;
+    }
+}
+
+// Damaged data never reads past the buffer: headers that do not fit and
+// members whose size runs past the end reject the whole archive.
+TEST(Archive, RejectsDamagedArchivesAsCorrupted) {
+    const std::string good = member("a", "hello");
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"truncated header", std::string("b", 1) + std::string(299, 'x')},
+        {"header after a member cut short", good + "c" + std::string(100, '\0')},
+        {"member runs past the end", header("big", octal(1000)) + std::string(512, 'd')},
+        {"huge octal size", header("huge", "77777777777") + std::string(512, 'e')},
+        {"twelve octal sevens", header("huge", "777777777777") + std::string(512, 'e')},
+        {"size just one byte too long", header("f", octal(513)) + std::string(512, 'f')},
+        {"posix magic", header("g", octal(1), std::string("ustar\0" "00", 8)) + std::string(512, 'g')},
+    };
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
+        MemoryBlock block(bytes);
+        Archive archive(&block);
+        expectCorrupted(archive);
+        EXPECT_TRUE(block.isLoaded());
+    }
+}
+
+TEST(Archive, MemberEndingExactlyAtTheEndOfDataIsAccepted) {
+    // No padding and no end blocks: the data stops right after the member.
+    MemoryBlock block(header("tail", octal(3)) + "abc");
+    Archive archive(&block);
+    archive.load();
+    EXPECT_EQ(memberText(archive, "tail"), "abc");
+}
+
+TEST(Archive, FindMatchesWholeNameExactlyAndTakesTheFirst) {
+    MemoryBlock block(member("./Ini/demo.ini", "dot") + member("Ini/demo.ini", "first") +
+                      member("Ini/demo.ini", "second") + std::string(1024, '\0'));
+    Archive archive(&block);
+    EXPECT_THROW(archive.find("Ini/demo.ini"), ResourceNotFound);  // not loaded yet
+    archive.load();
+    EXPECT_EQ(memberText(archive, "Ini/demo.ini"), "first");
+    EXPECT_EQ(memberText(archive, "./Ini/demo.ini"), "dot");
+    for (const char* missing : {"ini/demo.ini", "Ini/demo.in", "Ini/demo.ini ", "demo.ini", ""}) {
+        try {
+            archive.find(missing);
+            ADD_FAILURE() << missing;
+        } catch (const ResourceNotFound& e) {
+            EXPECT_EQ(e.message(), std::string(missing) + " missing");
+        }
+    }
+}
+
+TEST(Archive, UnloadForgetsEntriesButKeepsTheSource) {
+    MemoryBlock block(member("a", "1") + std::string(1024, '\0'));
+    Archive archive(&block);
+    archive.load();
+    archive.unload();
+    EXPECT_FALSE(archive.isParsed());
+    EXPECT_TRUE(archive.entries().empty());
+    EXPECT_TRUE(block.isLoaded());
+    EXPECT_THROW(archive.find("a"), ResourceNotFound);
+    archive.load();
+    EXPECT_EQ(memberText(archive, "a"), "1");
+    // Once the source is unloaded its members are gone with it.
+    block.unload();
+    EXPECT_THROW(archive.find("a"), ResourceNotFound);
+}
+
+TEST(Archive, IndexesTenThousandMembers) {
+    std::string bytes;
+    const int count = 10000;
+    for (int i = 0; i < count; ++i) bytes += member("dir/file" + std::to_string(i), std::to_string(i));
+    bytes += std::string(1024, '\0');
+    MemoryBlock block(bytes);
+    Archive archive(&block);
+    archive.load();
+    ASSERT_EQ(archive.entries().size(), static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(memberText(archive, "dir/file" + std::to_string(i)), std::to_string(i));
+}
+
+// Real archives written by GNU tar: the GNU and old (v7) forms are read, the
+// POSIX forms rejected.
+TEST(Archive, ReadsGnuTarFormatsAndRejectsPosixOnes) {
+    TempDir dir;
+    dir.write("content/Ini/demo.ini", "main = 1\n");
+    dir.write("content/data/big.bin", std::string(70000, 'z'));
+    const struct {
+        const char* format;
+        bool accepted;
+    } cases[] = {{"gnu", true}, {"oldgnu", true}, {"v7", true}, {"posix", false}, {"ustar", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        const std::string tarPath = dir.path() + "/" + c.format + ".tar";
+        const std::string command = std::string("tar --format=") + c.format + " -cf '" + tarPath +
+                                    "' -C '" + dir.path() + "/content' Ini data";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        FileDataBlock block(tarPath);
+        Archive archive(&block);
+        if (!c.accepted) {
+            expectCorrupted(archive);
+            continue;
+        }
+        archive.load();
+        EXPECT_EQ(memberText(archive, "Ini/demo.ini"), "main = 1\n");
+        EXPECT_EQ(memberText(archive, "data/big.bin"), std::string(70000, 'z'));
+        // Folder headers become entries too.
+        EXPECT_EQ(archive.find("Ini/").second, 0);
+    }
+}
+
+TEST(Archive, StoredDotPrefixDoesNotMatchPlainName) {
+    TempDir dir;
+    dir.write("content/Ini/demo.ini", "x");
+    const std::string tarPath = dir.path() + "/dot.tar";
+    const std::string command = "tar --format=gnu -cf '" + tarPath + "' -C '" + dir.path() + "/content' .";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    FileDataBlock block(tarPath);
+    Archive archive(&block);
+    archive.load();
+    EXPECT_EQ(memberText(archive, "./Ini/demo.ini"), "x");
+    EXPECT_THROW(archive.find("Ini/demo.ini"), ResourceNotFound);
+}
+
+// Member blocks point into the archive's buffer and still end in a zero byte;
+// only a member with a header right behind it needs its own copy.
+TEST(ArchiveDataBlock, PointsIntoTheArchiveAndEndsInZero) {
+    MemoryBlock block(member("text", "abc") + member("full", sizedData(512, 'q')) +
+                      member("next", "n") + header("last", octal(512)) + sizedData(512, 'l'));
+    Archive archive(&block);
+    archive.load();
+    const char* begin = block.data();
+    const char* end = block.data() + block.size();
+
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool shared;
+    } cases[] = {
+        {"text", "abc", true},
+        {"full", sizedData(512, 'q'), false},
+        {"next", "n", true},
+        {"last", sizedData(512, 'l'), true},  // the source's own zero follows
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveDataBlock member(&archive, c.name);
+        member.load();
+        ASSERT_TRUE(member.isLoaded());
+        EXPECT_EQ(std::string(member.data(), static_cast<std::size_t>(member.size())), c.bytes);
+        EXPECT_EQ(member.data()[member.size()], '\0');
+        EXPECT_EQ(member.data() >= begin && member.data() < end, c.shared);
+        member.unload();
+        EXPECT_FALSE(member.isLoaded());
+        EXPECT_EQ(member.data(), nullptr);
+        EXPECT_EQ(member.size(), 0);
+    }
+}
+
+TEST(ArchiveDataBlock, MemberOfUnloadedArchiveIsMissing) {
+    MemoryBlock block(member("a", "1"));
+    Archive archive(&block);
+    ArchiveDataBlock member(&archive, "a");
+    try {
+        member.load();
+        FAIL();
+    } catch (const ResourceNotFound& e) {
+        EXPECT_EQ(e.message(), "a missing");
+    }
+    EXPECT_FALSE(member.isLoaded());
+}
