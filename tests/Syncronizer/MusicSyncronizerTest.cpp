@@ -1,0 +1,299 @@
+#include "Syncronizer/MusicSyncronizer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Parser/Exceptions.h"
+#include "Syncronizer/FakeCounter.h"
+
+namespace Vexa {
+namespace {
+
+using Testing::FakeCounter;
+
+// What the fake library answers and what it was asked. Queries (IsPlaying,
+// Stream_GetTime, GetError) are answered but not logged.
+struct FakeSound {
+    bool loadable = true;
+    float version = 3.63f;
+    bool initOk = true;
+    bool openOk = true;
+    int playChannel = 3;
+    int error = 0;
+    bool playing = true;
+    int positionMs = 0;
+    std::vector<std::string> calls;
+};
+FakeSound g_fake;
+
+FSOUND_STREAM* fakeStream() {
+    static char token = 0;
+    return reinterpret_cast<FSOUND_STREAM*>(&token);
+}
+
+class FakeSoundLibrary : public SoundLibrary {
+public:
+    float FSOUND_GetVersion() override { return log("GetVersion"), g_fake.version; }
+    bool FSOUND_Init(int rate, int channels, unsigned flags) override {
+        log("Init " + std::to_string(rate) + " " + std::to_string(channels) + " " +
+            std::to_string(flags));
+        return g_fake.initOk;
+    }
+    void FSOUND_Close() override { log("Close"); }
+    int FSOUND_GetError() override { return g_fake.error; }
+    void FSOUND_Stream_SetBufferSize(int ms) override { log("SetBufferSize " + std::to_string(ms)); }
+    FSOUND_STREAM* FSOUND_Stream_OpenFile(const char* name, unsigned mode, int length) override {
+        char text[64];
+        std::snprintf(text, sizeof text, " 0x%x %d", mode, length);
+        log(std::string("OpenFile ") + name + text);
+        return g_fake.openOk ? fakeStream() : nullptr;
+    }
+    int FSOUND_Stream_PlayEx(int channel, FSOUND_STREAM* stream, void* dsp, bool paused) override {
+        log("PlayEx " + std::to_string(channel) + streamText(stream) + (dsp ? " dsp" : " null") +
+            (paused ? " paused" : " playing"));
+        return g_fake.playChannel;
+    }
+    void FSOUND_SetPan(int channel, int pan) override {
+        log("SetPan " + std::to_string(channel) + " " + std::to_string(pan));
+    }
+    void FSOUND_SetVolume(int channel, int volume) override {
+        log("SetVolume " + std::to_string(channel) + " " + std::to_string(volume));
+    }
+    void FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms) override {
+        log("SetTime" + streamText(stream) + " " + std::to_string(ms));
+        g_fake.positionMs = ms;
+    }
+    void FSOUND_SetPaused(int channel, bool paused) override {
+        log("SetPaused " + std::to_string(channel) + (paused ? " 1" : " 0"));
+    }
+    bool FSOUND_IsPlaying(int) override { return g_fake.playing; }
+    int FSOUND_Stream_GetTime(FSOUND_STREAM*) override { return g_fake.positionMs; }
+    void FSOUND_Stream_Close(FSOUND_STREAM* stream) override { log("StreamClose" + streamText(stream)); }
+
+private:
+    static void log(const std::string& call) { g_fake.calls.push_back(call); }
+    static std::string streamText(FSOUND_STREAM* stream) {
+        return stream == fakeStream() ? " stream" : " other";
+    }
+};
+
+std::unique_ptr<SoundLibrary> loadFake() {
+    if (!g_fake.loadable) return nullptr;
+    return std::make_unique<FakeSoundLibrary>();
+}
+
+class MusicSyncronizerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_fake = FakeSound{};
+        m_previousLoader = MusicSyncronizer::setLibraryLoader(&loadFake);
+        m_music = ::testing::TempDir() + "vexa_music_test.ogg";
+        std::FILE* file = std::fopen(m_music.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fclose(file);
+    }
+    void TearDown() override {
+        EXPECT_FALSE(MusicSyncronizer::isLibraryLoaded());
+        MusicSyncronizer::setLibraryLoader(m_previousLoader);
+        std::remove(m_music.c_str());
+    }
+
+    // A clock already started at `start`, with the log emptied.
+    std::unique_ptr<MusicSyncronizer> started(float start, float stop) {
+        auto clock = std::make_unique<MusicSyncronizer>(1.0f, start, stop, m_music, &m_counter);
+        clock->start();
+        g_fake.calls.clear();
+        return clock;
+    }
+
+    // The message of the Exception the constructor raises; empty when none.
+    std::string constructionError(const std::string& music) {
+        try {
+            MusicSyncronizer clock(1.0f, 0.0f, 100.0f, music, &m_counter);
+        } catch (const Exception& e) {
+            EXPECT_STREQ(e.unit(), "Syncronizer/MusicSyncronizer");
+            return e.message();
+        }
+        return "";
+    }
+
+    FakeCounter m_counter;
+    std::string m_music;
+    SoundLibraryLoader m_previousLoader = nullptr;
+};
+
+TEST_F(MusicSyncronizerTest, OpensTheMusicPausedAndClosesTheLibraryWhenDestroyed) {
+    {
+        MusicSyncronizer clock(1.0f, 0.0f, 100.0f, m_music, &m_counter);
+        EXPECT_TRUE(clock.isFinished());
+        EXPECT_FLOAT_EQ(clock.getTime(), 0.0f);
+        EXPECT_TRUE(MusicSyncronizer::isLibraryLoaded());
+    }
+    const std::vector<std::string> expected = {
+        "GetVersion",       "Init 44100 1 0",
+        "SetBufferSize 50", "OpenFile " + m_music + " 0x20130 0",
+        "PlayEx -1 stream null paused", "SetPan 3 -1",
+        "SetVolume -3 160", "StreamClose stream",
+        "Close",
+    };
+    EXPECT_EQ(g_fake.calls, expected);
+}
+
+TEST_F(MusicSyncronizerTest, SecondClockReusesTheStartedLibrary) {
+    auto first = std::make_unique<MusicSyncronizer>(1.0f, 0.0f, 100.0f, m_music, &m_counter);
+    g_fake.calls.clear();
+    {
+        MusicSyncronizer second(1.0f, 0.0f, 100.0f, m_music, &m_counter);
+        EXPECT_EQ(g_fake.calls.front(), "SetBufferSize 50");
+    }
+    // The second clock closed the library under the first; the first must
+    // still be destroyed without touching it again.
+    g_fake.calls.clear();
+    first.reset();
+    EXPECT_TRUE(g_fake.calls.empty());
+}
+
+TEST_F(MusicSyncronizerTest, ReportsEachFailureWithItsMessage) {
+    struct Case {
+        const char* name;
+        void (*setup)(FakeSound&);
+        int error;
+        std::string message;
+        const char* lastCall;
+    };
+    const std::vector<Case> cases = {
+        {"library missing", [](FakeSound& f) { f.loadable = false; }, 0,
+         "FMOD library 'fmod.dll' not found.", nullptr},
+        {"version too old", [](FakeSound& f) { f.version = 3.62f; }, 0,
+         "fatal: FMOD version too old, get at least 3.63", "GetVersion"},
+        {"init fails", [](FakeSound& f) { f.initOk = false; }, 3,
+         "Error initializing output device.", "Close"},
+        {"open fails on format", [](FakeSound& f) { f.openOk = false; }, 10,
+         "Unknown file format", "Close"},
+        {"open fails on memory", [](FakeSound& f) { f.openOk = false; }, 12,
+         "Not enough memory ", "Close"},
+        {"open fails with the last code", [](FakeSound& f) { f.openOk = false; }, 18,
+         "Required Mediaplayer codec is not installed", "Close"},
+        {"open fails with a code past the table", [](FakeSound& f) { f.openOk = false; }, 19,
+         "Unknown error", "Close"},
+        {"open fails with a negative code", [](FakeSound& f) { f.openOk = false; }, -1,
+         "Unknown error", "Close"},
+        {"no channel", [](FakeSound& f) { f.playChannel = -1; }, 16,
+         "Failed to allocate a new channel", "Close"},
+        {"init fails with no error", [](FakeSound& f) { f.initOk = false; }, 0, "No errors",
+         "Close"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_fake = FakeSound{};
+        c.setup(g_fake);
+        g_fake.error = c.error;
+        EXPECT_EQ(constructionError(m_music), c.message);
+        EXPECT_FALSE(MusicSyncronizer::isLibraryLoaded());
+        if (c.lastCall) {
+            ASSERT_FALSE(g_fake.calls.empty());
+            EXPECT_EQ(g_fake.calls.back(), c.lastCall);
+        } else {
+            EXPECT_TRUE(g_fake.calls.empty());
+        }
+    }
+}
+
+TEST_F(MusicSyncronizerTest, MissingFileIsNotHandedToTheLibrary) {
+    const std::vector<std::string> names = {"", ::testing::TempDir() + "no_such_music.mp3"};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        g_fake.calls.clear();
+        EXPECT_EQ(constructionError(name), "Cannot find " + name + ".");
+        for (const std::string& call : g_fake.calls) EXPECT_EQ(call.rfind("OpenFile", 0), std::string::npos);
+        EXPECT_FALSE(MusicSyncronizer::isLibraryLoaded());
+    }
+}
+
+TEST_F(MusicSyncronizerTest, StartSeeksToStartAndUnpausesIgnoringSpeed) {
+    MusicSyncronizer clock(3.0f, 2.5f, 100.0f, m_music, &m_counter);
+    g_fake.calls.clear();
+    clock.start();
+    EXPECT_EQ(g_fake.calls, (std::vector<std::string>{"SetTime stream 2500", "SetPaused 3 0"}));
+    m_counter.advance(1.0);
+    g_fake.positionMs = 3500;
+    EXPECT_FLOAT_EQ(clock.getTime(), 3.5f);
+    EXPECT_FALSE(clock.isFinished());
+}
+
+TEST_F(MusicSyncronizerTest, PauseFreezesAndResumeSeeksTheMusicToThePausedTime) {
+    auto clock = started(1.0f, 100.0f);
+    m_counter.advance(2.0);
+    g_fake.positionMs = 3000;
+    clock->pause();
+    EXPECT_EQ(g_fake.calls, (std::vector<std::string>{"SetPaused 3 1"}));
+    EXPECT_TRUE(clock->isPaused());
+    m_counter.advance(10.0);
+    EXPECT_FLOAT_EQ(clock->getTime(), 3.0f);
+
+    g_fake.calls.clear();
+    clock->start();
+    EXPECT_EQ(g_fake.calls, (std::vector<std::string>{"SetTime stream 3000", "SetPaused 3 0"}));
+    EXPECT_FALSE(clock->isPaused());
+    m_counter.advance(0.5);
+    g_fake.positionMs = 3500;
+    EXPECT_FLOAT_EQ(clock->getTime(), 3.5f);
+}
+
+// The clock reads counter time t; the music reports m. A drift above a tenth
+// of a second moves the clock to m and later readings continue from there.
+TEST_F(MusicSyncronizerTest, FollowsTheMusicOnlyWhenItDriftsMoreThanATenth) {
+    struct Case {
+        int musicMs;
+        float expected;        // reading at counter time 2.0
+        float expectedLater;   // one second later, the music no longer playing
+    };
+    const std::vector<Case> cases = {
+        {2000, 2.0f, 3.0f}, {2090, 2.0f, 3.0f}, {1910, 2.0f, 3.0f},
+        {2110, 2.11f, 3.11f}, {1890, 1.89f, 2.89f}, {7000, 7.0f, 8.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.musicMs);
+        g_fake = FakeSound{};
+        auto clock = started(0.0f, 100.0f);
+        m_counter.advance(2.0);
+        g_fake.positionMs = c.musicMs;
+        EXPECT_NEAR(clock->getTime(), c.expected, 1e-5);
+        g_fake.playing = false;
+        m_counter.advance(1.0);
+        EXPECT_NEAR(clock->getTime(), c.expectedLater, 1e-5);
+    }
+}
+
+TEST_F(MusicSyncronizerTest, RunsOnTheCounterAfterTheMusicEndsUntilStop) {
+    auto clock = started(1.0f, 4.0f);
+    g_fake.playing = false;
+    g_fake.positionMs = 999999;
+    m_counter.advance(3.0);
+    EXPECT_FLOAT_EQ(clock->getTime(), 4.0f);
+    m_counter.advance(0.5);
+    EXPECT_FLOAT_EQ(clock->getTime(), 0.0f);
+    EXPECT_TRUE(clock->isFinished());
+    // Finishing by time leaves the music alone.
+    EXPECT_TRUE(g_fake.calls.empty());
+}
+
+TEST_F(MusicSyncronizerTest, StopPausesTheMusicAndStartBeginsAgain) {
+    auto clock = started(1.0f, 100.0f);
+    m_counter.advance(5.0);
+    clock->stop();
+    EXPECT_TRUE(clock->isFinished());
+    EXPECT_FLOAT_EQ(clock->getTime(), 0.0f);
+    clock->start();
+    EXPECT_EQ(g_fake.calls, (std::vector<std::string>{"SetPaused 3 1", "SetTime stream 1000",
+                                                     "SetPaused 3 0"}));
+    g_fake.playing = false;
+    m_counter.advance(0.25);
+    EXPECT_FLOAT_EQ(clock->getTime(), 1.25f);
+}
+
+}  // namespace
+}  // namespace Vexa
