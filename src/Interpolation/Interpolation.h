@@ -1,0 +1,115 @@
+#pragma once
+// A one-dimensional keyed channel: a piecewise polynomial (step, linear or
+// cubic Hermite) through keys added in rising time order, with a chosen
+// behaviour before the first and after the last key.
+//
+// Building: addKey / addFixedKey / addTcbKey in time order, then finish()
+// once. A key's tangents are computed when the following key arrives (or by
+// finish for the last key), with the tangent mode the key was added with.
+//
+// Evaluating: value(t) and derivative(t) change nothing but the segment
+// cache, so consecutive calls inside one segment cost one polynomial.
+//
+// Degenerate input never crashes or loops:
+//  - no keys: value and derivative are 0 everywhere;
+//  - one key: the value is that key's (the behaviours still apply, so
+//    "RESET" gives 0 off the key and "LINEAR" follows a fixed tangent);
+//  - a segment whose time span is not a finite number of at least 1e-6
+//    (equal, reversed or non-finite key times) is constant at its first value,
+//    and a slope over such a span is 0;
+//  - a repeating behaviour over such a range holds the end value, as
+//    "CONSTANT" does.
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace Vexa {
+
+class Interpolation {
+public:
+    // Tangent modes, numbered as key tuples write them.
+    enum TangentMode : int32_t { kFlat = 0, kLinear = 1, kSmooth = 2, kFixed = 3, kTcb = 4 };
+    // Behaviours before the first and after the last key.
+    enum Behaviour : int32_t {
+        kReset = 0,
+        kConstant = 1,
+        kLinearOut = 2,
+        kCycle = 3,
+        kCycleRelative = 4,
+        kOscillate = 5
+    };
+
+    struct Key {
+        float time = 0.0f;
+        float value = 0.0f;
+        float inTangent = 0.0f;   // slope arriving at the key
+        float outTangent = 0.0f;  // slope leaving the key
+        int32_t degree = 3;       // of the segment starting here
+    };
+
+    void setPre(int32_t behaviour) { m_pre = behaviour; }
+    void setPost(int32_t behaviour) { m_post = behaviour; }
+    void setSmoothWrap(bool wrap) { m_smoothWrap = wrap; }
+    int32_t pre() const { return m_pre; }
+    int32_t post() const { return m_post; }
+    bool smoothWrap() const { return m_smoothWrap; }
+
+    // 0, 1 or 3; anything else raises "Degree Error, Error error...".
+    void setDegree(int32_t degree);
+    int32_t degree() const { return m_degree; }
+
+    void addKey(float time, float value, int32_t mode);
+    void addFixedKey(float time, float value, float tangent);
+    void addFixedKey(float time, float value, float inTangent, float outTangent);
+    void addTcbKey(float time, float value, float tension, float continuity, float bias);
+    void finish();
+
+    const std::vector<Key>& keys() const { return m_keys; }
+
+    float value(float t);
+    float derivative(float t);
+
+private:
+    // The cached segment: the polynomial in s = t - start, valid for
+    // low <= t < high (NaN bounds mark an empty cache). The first segment
+    // reaches down to -infinity and the last up to +infinity, as the search
+    // would choose them there.
+    struct Segment {
+        float start = 0.0f;
+        float low = std::numeric_limits<float>::quiet_NaN();
+        float high = std::numeric_limits<float>::quiet_NaN();
+        float c0 = 0.0f, c1 = 0.0f, c2 = 0.0f, c3 = 0.0f;
+        int32_t kind = 0;  // 0 constant, 1 linear, 3 cubic
+    };
+
+    void computeTangents(std::size_t index, int32_t mode);
+    void invalidate();
+    const Segment& segmentAt(float t);
+    void buildSegment(std::size_t index);
+    float curveValue(float t);
+    float curveDerivative(float t);
+    // Maps a time outside the keys onto the keyed range for the repeating
+    // behaviours; answers the mapped time, the value offset (relative cycles)
+    // and the sign the mapping gives the derivative.
+    struct Mapped {
+        double time;
+        double offset;
+        float slopeSign;
+    };
+    Mapped mapBefore(double t) const;
+    Mapped mapAfter(double t) const;
+    bool repeats() const;
+
+    int32_t m_pre = kConstant;
+    int32_t m_post = kConstant;
+    bool m_smoothWrap = false;
+    std::vector<Key> m_keys;
+    Segment m_segment;
+    int32_t m_pendingMode = kSmooth;
+    int32_t m_degree = 3;
+    float m_tension = 0.0f;
+    float m_continuity = 0.0f;
+    float m_bias = 0.0f;
+};
+
+}  // namespace Vexa
