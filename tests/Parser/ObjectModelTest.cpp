@@ -1,0 +1,353 @@
+// Reference counting with deferred collection, live copies of plain values,
+// text forms and type tests of the object core.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Parser/IniCommands.h"
+#include "Parser/IniFunction.h"
+#include "Parser/IniObject.h"
+#include "Parser/Parser.h"
+
+namespace Vexa {
+namespace {
+
+const TypeObject* trackedType() {
+    static const TypeObject* type = new TypeObject("Tracked");
+    return type;
+}
+
+// Counts its destructions in a counter owned by the test.
+class Tracked : public IniObject {
+public:
+    explicit Tracked(int* destroyed) : m_destroyed(destroyed) {}
+    ~Tracked() override { ++*m_destroyed; }
+    const TypeObject* type() const override { return trackedType(); }
+
+private:
+    int* m_destroyed;
+};
+
+// A number that changes on Update and publishes itself, like an envelope.
+class DynamicNumber : public NumberObject {
+public:
+    using NumberObject::NumberObject;
+    bool isDynamic() const override { return true; }
+    void execute(CommandObject& command) override {
+        if (command.commandKind() == CommandKinds::Update()) {
+            setValue(command.time());
+            publish();
+            return;
+        }
+        NumberObject::execute(command);
+    }
+};
+
+const TypeObject* consumerType() {
+    static const TypeObject* type = new TypeObject("TestConsumer");
+    return type;
+}
+
+// An object with a field that a dynamic value writes into.
+class Consumer : public IniObject {
+public:
+    const TypeObject* type() const override { return consumerType(); }
+    float field = -1.0f;
+};
+
+// TestBindNumber: a Consumer whose field is bound to the parameter "value".
+class F_TestBindNumber : public IniFunction {
+public:
+    F_TestBindNumber() : IniFunction("TestBindNumber") {}
+    IniObject* create() override {
+        auto* consumer = new Consumer();
+        bindNumber("value", &consumer->field, 0.0f);
+        return consumer;
+    }
+};
+F_TestBindNumber s_testBindNumber;
+
+// TestDynamicNumber: a DynamicNumber starting at the given number.
+class F_TestDynamicNumber : public IniFunction {
+public:
+    F_TestDynamicNumber() : IniFunction("TestDynamicNumber") {}
+    IniObject* create() override { return new DynamicNumber(elementNumber(0)); }
+};
+F_TestDynamicNumber s_testDynamicNumber;
+
+class ObjectModelTest : public ::testing::Test {
+protected:
+    void SetUp() override { collectGarbage(); }
+    void TearDown() override {
+        collectGarbage();
+        EXPECT_EQ(garbageListSize(), 0u);
+    }
+};
+
+TEST_F(ObjectModelTest, ObjectReleasedToZeroAndHeldAgainSurvivesCollection) {
+    int destroyed = 0;
+    auto* object = new Tracked(&destroyed);
+    auto* owner = new Tracked(&destroyed);
+    object->addRef();
+    object->release();
+    EXPECT_EQ(garbageListSize(), 1u);
+    owner->hold(object);
+    collectGarbage();
+    EXPECT_EQ(destroyed, 0);
+    EXPECT_EQ(garbageListSize(), 0u);
+    EXPECT_EQ(object->refCount(), 1);
+
+    owner->touch();
+    collectGarbage();
+    EXPECT_EQ(destroyed, 2);  // the owner, then what only it held, in one collection
+}
+
+TEST_F(ObjectModelTest, ObjectQueuedTwiceIsDestroyedOnce) {
+    int destroyed = 0;
+    auto* object = new Tracked(&destroyed);
+    object->touch();
+    object->touch();
+    EXPECT_EQ(garbageListSize(), 2u);
+    collectGarbage();
+    EXPECT_EQ(destroyed, 1);
+}
+
+TEST_F(ObjectModelTest, HoldingTwiceTakesOneReferenceAndOwnerDestructionDropsIt) {
+    int destroyed = 0;
+    auto* owner = new Tracked(&destroyed);
+    auto* object = new Tracked(&destroyed);
+    owner->hold(object);
+    owner->hold(object);
+    EXPECT_EQ(object->refCount(), 1);
+    EXPECT_TRUE(owner->holds(object));
+    object->addRef();  // the test's own reference keeps it past the owner
+    owner->touch();
+    collectGarbage();
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(object->refCount(), 1);
+    object->release();
+    collectGarbage();
+    EXPECT_EQ(destroyed, 2);
+}
+
+TEST_F(ObjectModelTest, DestroyingAQueuedObjectDirectlyRemovesItFromTheGarbageList) {
+    auto* block = new BlockObject();
+    block->touch();
+    block->touch();
+    EXPECT_EQ(garbageListSize(), 2u);
+    delete block;  // the parser destroys its scopes this way
+    EXPECT_EQ(garbageListSize(), 0u);
+    collectGarbage();
+}
+
+TEST_F(ObjectModelTest, CollectionFollowsChainsOfHeldObjects) {
+    int destroyed = 0;
+    auto* a = new Tracked(&destroyed);
+    auto* b = new Tracked(&destroyed);
+    auto* c = new Tracked(&destroyed);
+    a->hold(b);
+    b->hold(c);
+    a->touch();
+    collectGarbage();
+    EXPECT_EQ(destroyed, 3);
+}
+
+TEST_F(ObjectModelTest, TupleListsARepeatedElementTwiceButHoldsItOnce) {
+    auto* number = new NumberObject(1.0f);
+    auto* tuple = new TupleObject();
+    tuple->append(number);
+    tuple->append(number);
+    EXPECT_EQ(tuple->size(), 2u);
+    EXPECT_EQ(number->refCount(), 1);
+    EXPECT_EQ(tuple->toString(), "( 1 1 )");
+    tuple->touch();
+}
+
+TEST_F(ObjectModelTest, TypeObjectsAreNeverCollected) {
+    for (const TypeObject* type : {Types::Type(), Types::Number(), Types::Block()}) {
+        EXPECT_GE(type->refCount(), 1);
+        EXPECT_EQ(type->type(), Types::Type());
+    }
+    EXPECT_STREQ(Types::Macro()->name(), "Macro");
+}
+
+TEST_F(ObjectModelTest, TextForms) {
+    std::vector<IniObject*> made;
+    auto keep = [&made](IniObject* o) {
+        made.push_back(o);
+        return o;
+    };
+    auto* tuple = new TupleObject();
+    tuple->append(keep(new NumberObject(1.0f)));
+    tuple->append(keep(new StringObject("x")));
+    auto* block = new BlockObject();
+    block->bind("b", keep(new NumberObject(2.0f)), true);
+    block->bind("a", keep(new NumberObject(1.0f)), false);
+    SimpleCommand draw(0.0f, CommandKinds::Draw());
+
+    const struct {
+        const IniObject* object;
+        const char* text;
+    } cases[] = {
+        {keep(new BoolObject(true)), "1"},
+        {keep(new BoolObject(false)), "0"},
+        {keep(new NumberObject(2.5f)), "2.5"},
+        {keep(new NumberObject(-0.125f)), "-0.125"},
+        {keep(new NumberObject(1e6f)), "1e+06"},
+        {keep(new NumberObject(1.0f / 3.0f)), "0.333333"},
+        {keep(new NumberObject(123456789.0f)), "1.23457e+08"},
+        {keep(new Vec2dObject(Vec2f{{1, 2}})), "< 1 2 >"},
+        {keep(new Vec3dObject(Vec3f{{1, 2, 3}})), "< 1 2 3 >"},
+        {keep(new Vec4dObject(Vec4f{{1, 2.5f, -3, 4}})), "< 1 2.5 -3 4 >"},
+        {keep(new StringObject("abc")), "\"abc\""},
+        {keep(new TupleObject()), "( )"},
+        {keep(tuple), "( 1 \"x\" )"},
+        {keep(new BlockObject()), "{}"},
+        {keep(block), "{ a -> 1, b -> 2 (local binding),}"},
+        {&draw, "[Command Draw]"},
+        {Types::Number(), "[Type]"},
+        {keep(new Consumer()), "[TestConsumer]"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.object->toString(), c.text);
+    for (IniObject* o : made) o->touch();
+}
+
+TEST_F(ObjectModelTest, PrintWritesTheTextFormAndALineFeed) {
+    auto* number = new NumberObject(2.5f);
+    auto* vector = new Vec3dObject(Vec3f{{1, 2, 3}});
+    auto* string = new StringObject("abc");
+    SimpleCommand update(0.0f, CommandKinds::Update());
+    SimpleCommand print(0.0f, CommandKinds::Print());
+    testing::internal::CaptureStdout();
+    number->execute(print);
+    vector->execute(print);
+    string->execute(print);
+    update.execute(print);
+    number->execute(update);  // ignored
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "2.5\n< 1 2 3 >\n\"abc\"\n[Command Update]\n");
+    number->touch();
+    vector->touch();
+    string->touch();
+}
+
+TEST_F(ObjectModelTest, CommandsOfOneKindAreDistinctAndShareTheKindRecord) {
+    auto* argument = new TupleObject();
+    IniObject* first = IniFunction::call("Draw", argument, nullptr);
+    IniObject* second = IniFunction::call("Draw", argument, nullptr);
+    ASSERT_NE(first, second);
+    auto* a = static_cast<CommandObject*>(first);
+    auto* b = static_cast<CommandObject*>(second);
+    EXPECT_EQ(a->commandKind(), CommandKinds::Draw());
+    EXPECT_EQ(a->commandKind(), b->commandKind());
+    EXPECT_EQ(a->time(), 0.0f);
+    EXPECT_TRUE(IniObject::isOfType(a, Types::Command()));
+    first->touch();
+    second->touch();
+}
+
+TEST_F(ObjectModelTest, GetValueRegistersOnlyDynamicValues) {
+    auto* plain = new NumberObject(4.0f);
+    float field = 0.0f;
+    EXPECT_FALSE(plain->getValue(&field));
+    EXPECT_EQ(field, 4.0f);
+    EXPECT_EQ(plain->destinationCount(), 0u);
+    plain->setValue(5.0f);
+    plain->publish();
+    EXPECT_EQ(field, 4.0f);
+
+    auto* dynamic = new DynamicNumber(1.0f);
+    float a = 0.0f;
+    float b = 0.0f;
+    EXPECT_TRUE(dynamic->getValue(&a));
+    EXPECT_TRUE(dynamic->getValue(&b));
+    EXPECT_EQ(a, 1.0f);
+    SimpleCommand update(3.0f, CommandKinds::Update());
+    dynamic->execute(update);
+    EXPECT_EQ(a, 3.0f);
+    EXPECT_EQ(b, 3.0f);
+
+    Vec3f v;
+    auto* vector = new Vec3dObject(Vec3f{{7, 8, 9}});
+    EXPECT_FALSE(vector->getValue(&v));
+    EXPECT_EQ(v[2], 9.0f);
+    bool flag = false;
+    auto* boolean = new BoolObject(true);
+    EXPECT_FALSE(boolean->getValue(&flag));
+    EXPECT_TRUE(flag);
+
+    dynamic->dropUnclaimedDestinations();
+    for (IniObject* o : std::vector<IniObject*>{plain, dynamic, vector, boolean}) o->touch();
+}
+
+TEST_F(ObjectModelTest, TypeTestsFailForNull) {
+    for (const TypeObject* type : {Types::Type(), Types::Command(), Types::Bool(), Types::Number(),
+                                   Types::String(), Types::Vec2d(), Types::Vec3d(), Types::Vec4d(),
+                                   Types::Tuple(), Types::Block(), Types::Macro()})
+        EXPECT_FALSE(IniObject::isOfType(nullptr, type)) << type->name();
+    NumberObject number(1.0f);
+    EXPECT_TRUE(IniObject::isOfType(&number, Types::Number()));
+    EXPECT_FALSE(IniObject::isOfType(&number, Types::Vec2d()));
+}
+
+TEST_F(ObjectModelTest, BlockBindingsReplaceAndLocalsAreNotHeld) {
+    auto* block = new BlockObject();
+    auto* one = new NumberObject(1.0f);
+    auto* two = new NumberObject(2.0f);
+    block->bind("a", one, false);
+    block->bind("a", two, true);
+    EXPECT_EQ(block->lookup("a"), two);
+    EXPECT_EQ(two->refCount(), 0);
+    EXPECT_EQ(block->lookup(""), nullptr);
+    block->eraseLocals();
+    EXPECT_EQ(block->lookup("a"), nullptr);
+    two->touch();
+    block->touch();
+}
+
+TEST_F(ObjectModelTest, DynamicValueNeverWritesIntoADestroyedConsumer) {
+    auto* dynamic = new DynamicNumber(1.0f);
+    dynamic->addRef();  // the test outlives the consumer
+    auto* arguments = new BlockObject();
+    arguments->bind("value", dynamic, false);
+    IniObject* consumer = IniFunction::call("TestBindNumber", arguments, arguments);
+    ASSERT_TRUE(IniObject::isOfType(consumer, consumerType()));
+    EXPECT_TRUE(consumer->holds(dynamic));
+    EXPECT_EQ(static_cast<Consumer*>(consumer)->field, 1.0f);
+
+    SimpleCommand update(2.0f, CommandKinds::Update());
+    dynamic->execute(update);
+    EXPECT_EQ(static_cast<Consumer*>(consumer)->field, 2.0f);
+
+    consumer->touch();
+    collectGarbage();
+    EXPECT_EQ(dynamic->destinationCount(), 0u);
+    update.setTime(3.0f);
+    dynamic->execute(update);  // ASan reports a write into freed memory here
+    dynamic->release();
+}
+
+TEST_F(ObjectModelTest, ScriptBoundDynamicValueStopsWritingWhenItsConsumerIsCollected) {
+    auto parser = std::make_unique<Parser>();
+    parser->parseString("d = TestDynamicNumber 1\nc = TestBindNumber { value = d }\n"
+                        "e = TestBindNumber { value = d }");
+    auto* dynamic = static_cast<DynamicNumber*>(parser->lookup("d"));
+    auto* kept = static_cast<Consumer*>(parser->lookup("e"));
+    dynamic->addRef();
+    kept->addRef();
+    EXPECT_EQ(dynamic->destinationCount(), 2u);
+    parser.reset();
+    collectGarbage();  // c is destroyed, e is kept
+    EXPECT_EQ(dynamic->destinationCount(), 1u);
+    SimpleCommand update(6.0f, CommandKinds::Update());
+    dynamic->execute(update);
+    EXPECT_EQ(kept->field, 6.0f);
+    kept->release();
+    collectGarbage();
+    dynamic->execute(update);
+    dynamic->release();
+}
+
+}  // namespace
+}  // namespace Vexa
