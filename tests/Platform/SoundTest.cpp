@@ -1,6 +1,7 @@
 #include "Platform/Sound.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -41,7 +42,7 @@ int msSince(Clock::time_point since) {
 class SoundLayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_wav = ::testing::TempDir() + "vexa_sound_test.wav";
+        m_wav = ::testing::TempDir() + "vexa_sound_" + std::to_string(::getpid()) + ".wav";
         // Two seconds at half the mixing rate, so the mixer resamples.
         ASSERT_TRUE(Testing::writeToneWav(m_wav, 44100, 22050, 1));
     }
@@ -94,7 +95,7 @@ TEST_F(SoundLayerTest, PositionFollowsTheFramesTheDeviceConsumes) {
 }
 
 TEST_F(SoundLayerTest, ReportsFilesItCannotOpen) {
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = ::testing::TempDir() + std::to_string(::getpid()) + "_";
     writeText(dir + "vexa_not_audio.ogg", "This is a script, not music.\n");
     writeText(dir + "vexa_empty.wav", "");
     writeText(dir + "vexa_truncated.wav", "RIFF\x24\x00\x00\x00WAVEfmt ");
@@ -107,7 +108,7 @@ TEST_F(SoundLayerTest, ReportsFilesItCannotOpen) {
         {dir + "vexa_not_audio.ogg", FMOD_ERR_FILE_FORMAT},
         {dir + "vexa_empty.wav", FMOD_ERR_FILE_FORMAT},
         {dir + "vexa_truncated.wav", FMOD_ERR_FILE_FORMAT},
-        {dir, FMOD_ERR_FILE_NOTFOUND},
+        {::testing::TempDir(), FMOD_ERR_FILE_NOTFOUND},
     };
     EXPECT_EQ(FSOUND_Stream_OpenFile(m_wav.c_str(), kMode, 0), nullptr);
     EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_UNINITIALIZED);

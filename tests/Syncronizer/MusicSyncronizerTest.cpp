@@ -1,6 +1,7 @@
 #include "Syncronizer/MusicSyncronizer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -90,7 +91,7 @@ protected:
     void SetUp() override {
         g_fake = FakeSound{};
         m_previousLoader = MusicSyncronizer::setLibraryLoader(&loadFake);
-        m_music = ::testing::TempDir() + "vexa_music_test.ogg";
+        m_music = ::testing::TempDir() + "vexa_music_" + std::to_string(::getpid()) + ".ogg";
         std::FILE* file = std::fopen(m_music.c_str(), "wb");
         ASSERT_NE(file, nullptr);
         std::fclose(file);
