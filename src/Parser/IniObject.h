@@ -178,6 +178,7 @@ public:
     const TypeObject* type() const override { return Types::String(); }
     std::string toString() const override;
     const std::string& value() const { return m_value; }
+    void setValue(const std::string& text) { m_value = text; }
 
 private:
     std::string m_value;
