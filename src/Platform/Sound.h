@@ -43,6 +43,7 @@ bool FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned flags);
 // Closes every stream and the device. Safe to call when not started.
 void FSOUND_Close();
 int FSOUND_GetError();
+// How much a stream opened afterwards decodes at a time.
 void FSOUND_Stream_SetBufferSize(int milliseconds);
 // Null on failure: FMOD_ERR_FILE_NOTFOUND, FMOD_ERR_FILE_FORMAT, ...
 FSOUND_STREAM* FSOUND_Stream_OpenFile(const char* name, unsigned mode, int length);

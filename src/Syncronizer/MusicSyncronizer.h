@@ -45,7 +45,7 @@ private:
     float m_offset = 0.0f;      // total paused time plus drift corrections
     bool m_paused = false;
     bool m_finished = true;
-    float m_speed;
+    [[maybe_unused]] float m_speed;  // kept, as the timer clock keeps it; never applied
     float m_start;
     float m_stop;
     std::string m_music;

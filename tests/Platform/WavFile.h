@@ -1,5 +1,6 @@
 #pragma once
-// Writes a short 16-bit WAV tone for tests of the sound layer.
+// Writes a short tone for tests of the sound layer: a 16-bit WAV unless
+// another libsndfile format is named.
 #include <sndfile.h>
 
 #include <cmath>
@@ -8,11 +9,12 @@
 
 namespace Vexa::Testing {
 
-inline bool writeToneWav(const std::string& path, int frames, int rate, int channels) {
+inline bool writeToneWav(const std::string& path, int frames, int rate, int channels,
+                         int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    info.format = format;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) return false;
     std::vector<float> samples(static_cast<std::size_t>(frames) * channels);

@@ -37,7 +37,10 @@ FSOUND_STREAM* fakeStream() {
 
 class FakeSoundLibrary : public SoundLibrary {
 public:
-    float FSOUND_GetVersion() override { return log("GetVersion"), g_fake.version; }
+    float FSOUND_GetVersion() override {
+        log("GetVersion");
+        return g_fake.version;
+    }
     bool FSOUND_Init(int rate, int channels, unsigned flags) override {
         log("Init " + std::to_string(rate) + " " + std::to_string(channels) + " " +
             std::to_string(flags));
