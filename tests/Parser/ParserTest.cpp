@@ -114,6 +114,7 @@ TEST_F(ParserTest, EvaluatesExpressions) {
         {"t : 1 = 2 t : 3 = \"x\" r = t", "( 1 2 3 \"x\" )"},
         {"t = ( 0 ) t : 1 = 2 r = t", "( 0 1 2 )"},
         {"r = { t : 1 = 2 }", "{ t -> ( 1 2 ),}"},
+        {"t = ( 0 ) x = { t : 1 = 2 } r = ( t x )", "( ( 0 1 2 ) {} )"},
         {"a = 1 r = { a = 2 b = a }", "{ a -> 2, b -> 2,}"},
         {"a = 1\n\n r\n=\na", "1"},
     };
@@ -312,7 +313,7 @@ TEST_F(ParserTest, MacrosRunInTheirOwnScope) {
         {"@def m(a) { x = a return = x }\nr = m ( 5 ) @ifnot x r = m ( 6 ) @endif", "6"},
         {"@def m(a) { return = a }\nr = ( m ( 1 ) m ( 2 ) m ( 3 ) )", "( 1 2 3 )"},
         // A macro stays callable after the block that defined it has ended.
-        {"b = { @def m(a) { return = a } }\nr = m ( 3 )", "3"},
+        {"b = { @def m(a) { return = a } }\nr = ( m ( 3 ) b )", "( 3 {} )"},
         // Names in the body come from the caller's scopes.
         {"@def m() { return = v }\nr = { v = 7 w = m ( ) }", "{ v -> 7, w -> 7,}"},
         // A later definition replaces an earlier one.
