@@ -164,14 +164,6 @@ TEST_F(ObjectModelTest, TupleListsARepeatedElementTwiceButHoldsItOnce) {
     tuple->touch();
 }
 
-TEST_F(ObjectModelTest, TypeObjectsAreNeverCollected) {
-    for (const TypeObject* type : {Types::Type(), Types::Number(), Types::Block()}) {
-        EXPECT_GE(type->refCount(), 1);
-        EXPECT_EQ(type->type(), Types::Type());
-    }
-    EXPECT_STREQ(Types::Macro()->name(), "Macro");
-}
-
 TEST_F(ObjectModelTest, TextForms) {
     std::vector<IniObject*> made;
     auto keep = [&made](IniObject* o) {
