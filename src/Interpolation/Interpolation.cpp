@@ -46,6 +46,7 @@ void Interpolation::addKey(float time, float value, int32_t mode) {
     key.value = value;
     key.degree = m_degree;
     m_keys.push_back(key);
+    m_times.push_back(time);
     if (m_keys.size() >= 2) {
         const std::size_t previous = m_keys.size() - 2;
         m_keys[previous].degree = m_degree;
@@ -78,9 +79,15 @@ void Interpolation::finish() {
     invalidate();
 }
 
+// Empties the segment cache after the keys changed and renews the scale
+// that predicts a segment index from a time.
 void Interpolation::invalidate() {
     m_segment.low = std::numeric_limits<float>::quiet_NaN();
     m_segment.high = std::numeric_limits<float>::quiet_NaN();
+    m_indexScale = 0.0f;
+    if (m_times.size() < 2) return;
+    const double span = static_cast<double>(m_times.back()) - m_times.front();
+    if (isSpan(span)) m_indexScale = static_cast<float>(static_cast<double>(m_times.size() - 1) / span);
 }
 
 // Tangents of key `index` with tangent mode `mode`. The first key and the
@@ -179,26 +186,45 @@ void Interpolation::buildSegment(std::size_t index) {
         s.kind = 3;
         const double y0 = a.value, y1 = b.value;
         const double m0 = a.outTangent, m1 = b.inTangent;
+        const double r = 1.0 / d;
         s.c1 = a.outTangent;
-        s.c2 = static_cast<float>((3.0 * (y1 - y0) - (2.0 * m0 + m1) * d) / (d * d));
-        s.c3 = static_cast<float>(((m0 + m1) * d + 2.0 * (y0 - y1)) / (d * d * d));
+        s.c2 = static_cast<float>((3.0 * (y1 - y0) * r - (2.0 * m0 + m1)) * r);
+        s.c3 = static_cast<float>(((m0 + m1) + 2.0 * (y0 - y1) * r) * r * r);
     }
 }
 
-// The segment whose polynomial applies at t (at least two keys): the cached
-// one when t lies in its bounds, else found by binary search and rebuilt.
-const Interpolation::Segment& Interpolation::segmentAt(float t) {
-    if (m_segment.low <= t && t < m_segment.high) return m_segment;
+// Index of the segment whose polynomial applies at t (at least two keys):
+// the one a binary search over the key times settles on, the last segment
+// with a start time at most t. Keys usually lie about evenly apart, so the
+// segment that even spacing predicts (or a neighbour) is tried first and the
+// bisection runs only when those miss; for rising times both find the same
+// segment, as only one satisfies the test.
+std::size_t Interpolation::findSegment(float t) const {
+    const float* times = m_times.data();
+    const std::size_t last = m_times.size() - 2;
+    const float guess = (t - times[0]) * m_indexScale;
+    std::size_t g = 0;
+    if (guess > 0.0f) g = guess < static_cast<float>(last) ? static_cast<std::size_t>(guess) : last;
+    if (g > 0 && times[g] > t)
+        --g;
+    else if (g < last && times[g + 1] <= t)
+        ++g;
+    if ((g == 0 || times[g] <= t) && (g == last || t < times[g + 1])) return g;
+
     std::size_t lo = 0;
-    std::size_t hi = m_keys.size() - 1;
+    std::size_t hi = last + 1;
     while (hi - lo > 1) {
         const std::size_t mid = (lo + hi) / 2;
-        if (m_keys[mid].time <= t)
-            lo = mid;
-        else
-            hi = mid;
+        const bool right = times[mid] <= t;  // selects rather than branches
+        lo = right ? mid : lo;
+        hi = right ? hi : mid;
     }
-    buildSegment(lo);
+    return lo;
+}
+
+// The segment at t: the cached one when t lies in its bounds, else rebuilt.
+const Interpolation::Segment& Interpolation::segmentAt(float t) {
+    if (!(m_segment.low <= t && t < m_segment.high)) buildSegment(findSegment(t));
     return m_segment;
 }
 
@@ -270,10 +296,9 @@ Interpolation::Mapped Interpolation::mapAfter(double t) const {
 }
 
 float Interpolation::value(float t) {
-    if (m_keys.empty()) return 0.0f;
-    const Key& first = m_keys.front();
-    const Key& last = m_keys.back();
-    if (t < first.time) {
+    if (m_times.empty()) return 0.0f;
+    if (t < m_times.front()) {
+        const Key& first = m_keys.front();
         switch (m_pre) {
             case kReset: return 0.0f;
             case kConstant: return first.value;
@@ -287,7 +312,8 @@ float Interpolation::value(float t) {
             }
             default: break;
         }
-    } else if (t > last.time) {
+    } else if (t > m_times.back()) {
+        const Key& last = m_keys.back();
         switch (m_post) {
             case kReset: return 0.0f;
             case kConstant: return last.value;

@@ -19,6 +19,7 @@
 //    and a slope over such a span is 0;
 //  - a repeating behaviour over such a range holds the end value, as
 //    "CONSTANT" does.
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -84,6 +85,7 @@ private:
 
     void computeTangents(std::size_t index, int32_t mode);
     void invalidate();
+    std::size_t findSegment(float t) const;
     const Segment& segmentAt(float t);
     void buildSegment(std::size_t index);
     float curveValue(float t);
@@ -104,6 +106,8 @@ private:
     int32_t m_post = kConstant;
     bool m_smoothWrap = false;
     std::vector<Key> m_keys;
+    std::vector<float> m_times;  // the key times again, packed for the search
+    float m_indexScale = 0.0f;   // segments per second over the keyed range
     Segment m_segment;
     int32_t m_pendingMode = kSmooth;
     int32_t m_degree = 3;

@@ -391,6 +391,34 @@ TEST(Interpolation, EvaluationOrderDoesNotChangeResults) {
     }
 }
 
+// The cubic in Hermite basis form, its segment found by a linear scan: an
+// independent account of which segment applies and what it evaluates to.
+double hermiteReference(const std::vector<I::Key>& keys, double t) {
+    std::size_t k = 0;
+    while (k + 2 < keys.size() && keys[k + 1].time <= t) ++k;
+    const I::Key& a = keys[k];
+    const I::Key& b = keys[k + 1];
+    const double d = static_cast<double>(b.time) - a.time;
+    const double u = (t - a.time) / d;
+    const double h00 = 2 * u * u * u - 3 * u * u + 1, h10 = u * u * u - 2 * u * u + u;
+    const double h01 = -2 * u * u * u + 3 * u * u, h11 = u * u * u - u * u;
+    return h00 * a.value + h10 * d * a.outTangent + h01 * b.value + h11 * d * b.inTangent;
+}
+
+TEST(Interpolation, UnevenKeysFindTheirSegments) {
+    std::vector<KeySpec> keys;
+    for (int i = 0; i < 30; ++i) {
+        const float x = static_cast<float>(i);
+        keys.push_back({0.01f * x * x * x, static_cast<float>((i * 5) % 7)});
+    }
+    I channel = makeChannel(keys);
+    const float end = keys.back().time;
+    for (int i = 0; i <= 997; ++i) {
+        const float t = end * static_cast<float>((i * 331) % 997) / 997.0f;
+        EXPECT_NEAR(channel.value(t), hermiteReference(channel.keys(), t), 2e-3) << t;
+    }
+}
+
 // Keys a script can produce but should not: nothing may crash or hang, and
 // finite keys out of order still give finite values.
 TEST(Interpolation, MalformedKeysNeverCrashOrHang) {
