@@ -7,3 +7,5 @@ for bin in "$build"/bench/*_bench; do
   echo "== $(basename "$bin")"
   "$bin"
 done
+echo "== lua_compare"
+bash "$(dirname "$0")/lua_compare.sh" "$build"
