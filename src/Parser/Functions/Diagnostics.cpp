@@ -8,7 +8,6 @@
 
 namespace Vexa {
 
-static const char* const kUnit = "Parser/Functions/Diagnostics";
 
 namespace Types {
 #define VEXA_TYPE(fn)                                     \
