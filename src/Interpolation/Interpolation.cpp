@@ -47,6 +47,8 @@ void Interpolation::addKey(float time, float value, int32_t mode) {
     key.degree = m_degree;
     m_keys.push_back(key);
     m_times.push_back(time);
+    if (m_keys.size() == 1) m_firstTime = time;
+    m_lastTime = time;
     if (m_keys.size() >= 2) {
         const std::size_t previous = m_keys.size() - 2;
         m_keys[previous].degree = m_degree;
@@ -202,7 +204,7 @@ void Interpolation::buildSegment(std::size_t index) {
 std::size_t Interpolation::findSegment(float t) const {
     const float* times = m_times.data();
     const std::size_t last = m_times.size() - 2;
-    const float guess = (t - times[0]) * m_indexScale;
+    const float guess = (t - m_firstTime) * m_indexScale;
     std::size_t g = 0;
     if (guess > 0.0f) g = guess < static_cast<float>(last) ? static_cast<std::size_t>(guess) : last;
     if (g > 0 && times[g] > t)
@@ -297,7 +299,7 @@ Interpolation::Mapped Interpolation::mapAfter(double t) const {
 
 float Interpolation::value(float t) {
     if (m_times.empty()) return 0.0f;
-    if (t < m_times.front()) {
+    if (t < m_firstTime) {
         const Key& first = m_keys.front();
         switch (m_pre) {
             case kReset: return 0.0f;
@@ -312,7 +314,7 @@ float Interpolation::value(float t) {
             }
             default: break;
         }
-    } else if (t > m_times.back()) {
+    } else if (t > m_lastTime) {
         const Key& last = m_keys.back();
         switch (m_post) {
             case kReset: return 0.0f;
@@ -336,9 +338,8 @@ float Interpolation::value(float t) {
 // backward runs, so the derivative matches the value it belongs to.
 float Interpolation::derivative(float t) {
     if (m_keys.empty()) return 0.0f;
-    const Key& first = m_keys.front();
-    const Key& last = m_keys.back();
-    if (t < first.time) {
+    if (t < m_firstTime) {
+        const Key& first = m_keys.front();
         switch (m_pre) {
             case kReset:
             case kConstant: return 0.0f;
@@ -352,7 +353,8 @@ float Interpolation::derivative(float t) {
             }
             default: break;
         }
-    } else if (t > last.time) {
+    } else if (t > m_lastTime) {
+        const Key& last = m_keys.back();
         switch (m_post) {
             case kReset:
             case kConstant: return 0.0f;

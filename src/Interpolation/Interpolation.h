@@ -107,6 +107,9 @@ private:
     bool m_smoothWrap = false;
     std::vector<Key> m_keys;
     std::vector<float> m_times;  // the key times again, packed for the search
+    // First and last key time: what every evaluation compares with first.
+    float m_firstTime = 0.0f;
+    float m_lastTime = 0.0f;
     float m_indexScale = 0.0f;   // segments per second over the keyed range
     Segment m_segment;
     int32_t m_pendingMode = kSmooth;
