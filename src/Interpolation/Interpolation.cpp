@@ -89,7 +89,8 @@ void Interpolation::invalidate() {
     m_indexScale = 0.0f;
     if (m_times.size() < 2) return;
     const double span = static_cast<double>(m_times.back()) - m_times.front();
-    if (isSpan(span)) m_indexScale = static_cast<float>(static_cast<double>(m_times.size() - 1) / span);
+    if (isSpan(span))
+        m_indexScale = static_cast<float>(static_cast<double>(m_times.size() - 1) / span);
 }
 
 // Tangents of key `index` with tangent mode `mode`. The first key and the
@@ -109,7 +110,8 @@ void Interpolation::computeTangents(std::size_t index, int32_t mode) {
             key.inTangent = key.outTangent = 0.0f;
         } else if (mode != kFixed) {
             double chord = 0.0;
-            if (n >= 2) chord = index == 0 ? slope(m_keys[0], m_keys[1]) : slope(m_keys[index - 1], key);
+            if (n >= 2)
+                chord = index == 0 ? slope(m_keys[0], m_keys[1]) : slope(m_keys[index - 1], key);
             key.inTangent = key.outTangent = static_cast<float>(chord);
         }
         return;

@@ -72,9 +72,11 @@ public:
 
 private:
     // The cached segment: the polynomial in s = t - start, valid for
-    // low <= t < high (NaN bounds mark an empty cache). The first segment
-    // reaches down to -infinity and the last up to +infinity, as the search
-    // would choose them there.
+    // low <= t < high (NaN bounds mark an empty cache, as after any change
+    // of keys). The first segment reaches down to -infinity and the last up
+    // to +infinity, as the search would choose them there; the bounds are
+    // half-open so that a step's value at a key time never depends on the
+    // previous evaluation.
     struct Segment {
         float start = 0.0f;
         float low = std::numeric_limits<float>::quiet_NaN();

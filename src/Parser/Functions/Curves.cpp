@@ -67,7 +67,8 @@ Vec3f TorusCurve::position(float t) {
     Vec3f out;
     for (int i = 0; i < 3; ++i) {
         const double r = m_e1[i] * c + m_e2[i] * s;
-        out[i] = static_cast<float>(m_center[i] + m_radius1 * r + m_radius2 * (ck * r + sk * m_a[i]));
+        out[i] = static_cast<float>(m_center[i] + m_radius1 * r +
+                                    m_radius2 * (ck * r + sk * m_a[i]));
     }
     return out;
 }

@@ -47,7 +47,9 @@ int32_t integerPart(float value) {
 
 bool isNumber(const IniObject* object) { return IniObject::isOfType(object, Types::Number()); }
 
-float numberOf(const IniObject* object) { return static_cast<const NumberObject*>(object)->value(); }
+float numberOf(const IniObject* object) {
+    return static_cast<const NumberObject*>(object)->value();
+}
 
 // Copies a value of the channels' dimension (a number or a vector) into
 // `out`; false when the object is something else.
