@@ -46,7 +46,6 @@ void Interpolation::addKey(float time, float value, int32_t mode) {
     key.value = value;
     key.degree = m_degree;
     m_keys.push_back(key);
-    m_times.push_back(time);
     if (m_keys.size() == 1) m_firstTime = time;
     m_lastTime = time;
     if (m_keys.size() >= 2) {
@@ -87,10 +86,10 @@ void Interpolation::invalidate() {
     m_segment.low = std::numeric_limits<float>::quiet_NaN();
     m_segment.high = std::numeric_limits<float>::quiet_NaN();
     m_indexScale = 0.0f;
-    if (m_times.size() < 2) return;
-    const double span = static_cast<double>(m_times.back()) - m_times.front();
+    if (m_keys.size() < 2) return;
+    const double span = static_cast<double>(m_lastTime) - m_firstTime;
     if (isSpan(span))
-        m_indexScale = static_cast<float>(static_cast<double>(m_times.size() - 1) / span);
+        m_indexScale = static_cast<float>(static_cast<double>(m_keys.size() - 1) / span);
 }
 
 // Tangents of key `index` with tangent mode `mode`. The first key and the
@@ -202,24 +201,25 @@ void Interpolation::buildSegment(std::size_t index) {
 // with a start time at most t. Keys usually lie about evenly apart, so the
 // segment that even spacing predicts (or a neighbour) is tried first and the
 // bisection runs only when those miss; for rising times both find the same
-// segment, as only one satisfies the test.
+// segment, as only one satisfies the test. The predicted keys are the ones
+// the segment is then built from, so a good guess costs one memory line.
 std::size_t Interpolation::findSegment(float t) const {
-    const float* times = m_times.data();
-    const std::size_t last = m_times.size() - 2;
+    const Key* keys = m_keys.data();
+    const std::size_t last = m_keys.size() - 2;
     const float guess = (t - m_firstTime) * m_indexScale;
     std::size_t g = 0;
     if (guess > 0.0f) g = guess < static_cast<float>(last) ? static_cast<std::size_t>(guess) : last;
-    if (g > 0 && times[g] > t)
+    if (g > 0 && keys[g].time > t)
         --g;
-    else if (g < last && times[g + 1] <= t)
+    else if (g < last && keys[g + 1].time <= t)
         ++g;
-    if ((g == 0 || times[g] <= t) && (g == last || t < times[g + 1])) return g;
+    if ((g == 0 || keys[g].time <= t) && (g == last || t < keys[g + 1].time)) return g;
 
     std::size_t lo = 0;
     std::size_t hi = last + 1;
     while (hi - lo > 1) {
         const std::size_t mid = (lo + hi) / 2;
-        const bool right = times[mid] <= t;  // selects rather than branches
+        const bool right = keys[mid].time <= t;  // selects rather than branches
         lo = right ? mid : lo;
         hi = right ? hi : mid;
     }
@@ -300,7 +300,7 @@ Interpolation::Mapped Interpolation::mapAfter(double t) const {
 }
 
 float Interpolation::value(float t) {
-    if (m_times.empty()) return 0.0f;
+    if (m_keys.empty()) return 0.0f;
     if (t < m_firstTime) {
         const Key& first = m_keys.front();
         switch (m_pre) {

@@ -108,7 +108,6 @@ private:
     int32_t m_post = kConstant;
     bool m_smoothWrap = false;
     std::vector<Key> m_keys;
-    std::vector<float> m_times;  // the key times again, packed for the search
     // First and last key time: what every evaluation compares with first.
     float m_firstTime = 0.0f;
     float m_lastTime = 0.0f;
