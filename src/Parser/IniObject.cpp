@@ -109,6 +109,20 @@ void IniObject::dropDestinationsOf(const IniObject* consumer) {
             v.end());
 }
 
+bool IniObject::reaches(const IniObject* from, const IniObject* to) {
+    if (!from || !to) return false;
+    std::vector<const IniObject*> pending{from};
+    std::set<const IniObject*> seen{from};
+    while (!pending.empty()) {
+        const IniObject* o = pending.back();
+        pending.pop_back();
+        if (o == to) return true;
+        for (const IniObject* h : o->m_held)
+            if (seen.insert(h).second) pending.push_back(h);
+    }
+    return false;
+}
+
 bool IniObject::isOfType(const IniObject* object, const TypeObject* type) {
     return object && object->type() == type;
 }
@@ -122,11 +136,9 @@ void collectGarbage() {
         --object->m_queued;
         if (object->m_refCount < 1) {
             object->releaseHeld();
-            dead.push_back(object);
+            if (object->m_queued == 0) dead.push_back(object);
         }
     }
-    std::sort(dead.begin(), dead.end());
-    dead.erase(std::unique(dead.begin(), dead.end()), dead.end());
     for (IniObject* object : dead) delete object;
 }
 

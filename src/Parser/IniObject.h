@@ -65,6 +65,10 @@ public:
     // Forgets every destination that belongs to `consumer`.
     void dropDestinationsOf(const IniObject* consumer);
 
+    // Whether `to` can be reached from `from` through held references
+    // (`from` itself included).
+    static bool reaches(const IniObject* from, const IniObject* to);
+
     // Whether this object is of the given type; false for a null object.
     static bool isOfType(const IniObject* object, const TypeObject* type);
 

@@ -317,6 +317,11 @@ void Parser::binding() {
         bindValue(tuple);
     } else if (IniObject::isOfType(bound, Types::Tuple())) {
         auto* tuple = static_cast<TupleObject*>(bound);
+        // A tuple that held itself could never be collected, and printing it
+        // would never end.
+        if (IniObject::reaches(key, tuple) || IniObject::reaches(value, tuple))
+            VEXA_THROW(FatalParseException,
+                       where() + ":\nfatal: tuple " + name + " cannot contain itself");
         tuple->append(key);
         tuple->append(value);
     } else {
@@ -412,6 +417,10 @@ bool Parser::condition() {
     if (t.kind == Token::Name && lookupAll(t.text)) {
         advance();
         return true;
+    }
+    if (t.kind == Token::Name && !IniFunction::isFunction(t.text) && !m_macros.count(std::string_view(t.text))) {
+        advance();
+        return false;
     }
     IniObject* value = nullptr;
     try {
@@ -554,6 +563,12 @@ IniObject* Parser::vector() {
     int count = 0;
     while (!acceptSymbol('>')) {
         if (count == 4) VEXA_THROW(ParseException, "too large (> 4) vector dimension");
+        const Token& t = current();
+        if (t.kind == Token::Number) {
+            v[count++] = t.number;
+            advance();
+            continue;
+        }
         const IniObject* element = expression();
         if (!IniObject::isOfType(element, Types::Number()))
             VEXA_THROW(ParseException, "vector element not a number");
@@ -624,8 +639,19 @@ void Parser::skipStatements() {
 }
 
 bool Parser::skipStatement() {
-    return skipAttempt(&Parser::skipBinding) || skipAttempt(&Parser::skipInclude) ||
-           skipAttempt(&Parser::skipConditional) || skipAttempt(&Parser::skipDefinition);
+    const Token& t = current();
+    if (t.kind == Token::Name) return skipAttempt(&Parser::skipBinding);
+    if (!t.isSymbol('@')) return false;
+    const Source& s = source();
+    const std::size_t next = s.positions.back() + 1;
+    if (next >= s.tokens.size() || s.tokens[next].kind != Token::Name) return false;
+    const std::string_view keyword = s.tokens[next].text;
+    if (keyword == "local")
+        return skipAttempt(&Parser::skipBinding) || skipAttempt(&Parser::skipInclude);
+    if (keyword == "include") return skipAttempt(&Parser::skipInclude);
+    if (keyword == "if" || keyword == "ifnot") return skipAttempt(&Parser::skipConditional);
+    if (keyword == "def") return skipAttempt(&Parser::skipDefinition);
+    return false;
 }
 
 bool Parser::skipAttempt(void (Parser::*form)()) { return attempt(form); }

@@ -12,6 +12,51 @@ namespace {
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Plain decimals such as 12.375 or 5.2e-3 with at most 15 significant
+// digits: the digits form an exact integer and the power of ten is exact, so
+// one multiplication or division rounds once, as strtod does. Anything else
+// is left to strtod.
+bool fastNumber(const char* p, double& value, char*& end) {
+    static const double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    uint64_t mantissa = 0;
+    int digits = 0;
+    int scale = 0;
+    const char* q = p;
+    for (; isDigit(*q); ++q) {
+        if (mantissa == 0 && *q == '0') continue;
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*q - '0');
+        if (++digits > 15) return false;
+    }
+    if (*q == '.') {
+        for (++q; isDigit(*q); ++q) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*q - '0');
+            --scale;
+            if (mantissa && ++digits > 15) return false;
+        }
+    }
+    if (*q == 'e' || *q == 'E') {
+        const char* e = q + 1;
+        bool negative = false;
+        if (*e == '+' || *e == '-') negative = *e++ == '-';
+        if (isDigit(*e)) {
+            int exponent = 0;
+            for (; isDigit(*e); ++e) {
+                exponent = exponent * 10 + (*e - '0');
+                if (exponent > 100) return false;
+            }
+            scale += negative ? -exponent : exponent;
+            q = e;
+        }
+    }
+    if (scale < -22 || scale > 22) return false;
+    const double m = static_cast<double>(mantissa);
+    value = scale < 0 ? m / kPowers[-scale] : m * kPowers[scale];
+    end = const_cast<char*>(q);
+    return true;
+}
+
 }  // namespace
 
 std::string tokenText(const Token& token) {
@@ -96,7 +141,7 @@ void tokenize(const char* text, TokenArray& out) {
             double value = 0.0;
             if (c == '0' && (p[1] == 'x' || p[1] == 'X')) {
                 end = const_cast<char*>(p + 1);
-            } else {
+            } else if (!fastNumber(p, value, end)) {
                 value = std::strtod(p, &end);
             }
             Token t;

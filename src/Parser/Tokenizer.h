@@ -12,12 +12,12 @@ struct Token {
     enum Kind : int32_t { Name = 0, String = 1, Symbol = 2, Number = 3 };
 
     int32_t kind = Symbol;
+    int32_t line = 0;
     union {
         const char* text;  // Name and String: NUL-terminated, owned by the token array
         int32_t symbol;    // Symbol: the character; 0 is the null token
         float number;      // Number
     };
-    int32_t line = 0;
 
     Token() : text(nullptr) {}
     bool isSymbol(int c) const { return kind == Symbol && symbol == c; }
