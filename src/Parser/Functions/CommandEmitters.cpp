@@ -96,6 +96,11 @@ void DelegatorObject::execute(CommandObject& command) {
     for (IniObject* object : m_objects) object->execute(command);
 }
 
+void DelegatorObject::append(IniObject* object) {
+    m_objects.push_back(object);
+    hold(object);
+}
+
 void AlternatingDelegatorObject::execute(CommandObject& command) {
     if (m_objects.empty()) return;
     IniObject* target = m_objects[m_index];

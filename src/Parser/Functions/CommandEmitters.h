@@ -72,6 +72,8 @@ public:
     explicit DelegatorObject(std::vector<IniObject*> objects) : m_objects(std::move(objects)) {}
     const TypeObject* type() const override { return Types::Delegator(); }
     void execute(CommandObject& command) override;
+    // Adds an object after the written ones; the delegator holds it.
+    void append(IniObject* object);
 
 protected:
     std::vector<IniObject*> m_objects;

@@ -246,19 +246,6 @@ std::vector<Interpolation> EnvelopeReader::readChannels(int dimension, bool read
     return channels;
 }
 
-namespace {
-
-// A delegator's list of objects is fixed by its constructor and reachable
-// only from derived classes; a group gains members through this door.
-struct GroupMembers : DelegatorObject {
-    static void append(DelegatorObject* group, IniObject* member) {
-        (group->*(&GroupMembers::m_objects)).push_back(member);
-        group->hold(member);
-    }
-};
-
-}  // namespace
-
 // The delegator is not held by the new object: it holds the object, and a
 // hold both ways would keep both alive for ever.
 IniObject* EnvelopeReader::groupParameter() {
@@ -266,7 +253,7 @@ IniObject* EnvelopeReader::groupParameter() {
 }
 
 void EnvelopeReader::joinGroup(IniObject* group, IniObject* object) {
-    if (group) GroupMembers::append(static_cast<DelegatorObject*>(group), object);
+    if (group) static_cast<DelegatorObject*>(group)->append(object);
 }
 
 namespace {
