@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every fuzz target for a bounded time; any crash, leak or sanitizer report fails.
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)
 seconds=${2:-20}
 here=$(cd "$(dirname "$0")" && pwd)
 status=0
