@@ -11,6 +11,7 @@
 // released by deleting them through their virtual destructors.
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Parser/IniFunction.h"
@@ -256,10 +257,18 @@ public:
                                        const TextureDescription& description) = 0;
 };
 
-// A copy of the device's render state.
+// A copy of the device's render state. Its entries are listed in a fixed
+// order, each a name ("FOG", "BLEND_EQUATION") and its value as text: "true"
+// or "false" for switches, decimal numbers (several separated by one blank),
+// or the name of an enumerated value ("INVALID_ENUM" when it has none).
 class RenderState {
 public:
+    struct Entry {
+        std::string name;
+        std::string value;
+    };
     virtual ~RenderState() = default;
+    virtual std::vector<Entry> entries() const { return {}; }
 };
 
 // Window parameters; the defaults are those the graphics system starts from.
@@ -389,10 +398,56 @@ public:
     void setDefaultState();
 };
 
-// "gl" or "dx"; any other text is an error.
+// "gl" or "dx"; any other text is an error. A known name whose back end is
+// not registered in this binary fails with a RenderMachineException.
 std::unique_ptr<RenderMachine> RenderMachineCreator(const char* type);
 
-// Vertices a draw of `count` primitives uses.
+// Back ends enter themselves in the creator's table from a static
+// initializer. Only the names the creator knows ("gl", "dx") are accepted;
+// registering another name does nothing and returns false. A null factory
+// removes the entry.
+using RenderMachineFactory = std::unique_ptr<RenderMachine> (*)();
+bool registerRenderMachine(const char* name, RenderMachineFactory factory);
+// The factory registered under `name`, or null.
+RenderMachineFactory registeredRenderMachine(const char* name);
+
+// Vertices a draw of `count` primitives uses, converted blindly (strips and
+// fans of 0 primitives still give 1 or 2 vertices); -1 for an unknown type,
+// which the caller reports in its own words.
 int primitiveVertexCount(unsigned type, int count);
+
+// The pixel rectangle of a viewport on a target of the given size, each
+// value truncated toward zero. width and height are what getWidth and
+// getHeight report afterwards.
+struct ViewportPixels {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+ViewportPixels mapViewport(const Viewport& viewport, int targetWidth, int targetHeight);
+
+// Point sizes are given in units of the viewport height.
+float pointSizePixels(float size, int viewportHeight);
+
+// The block setVertexConstantMatrix loads into four registers, already in
+// the row order vertex programs read: selector 0 projection * view * world,
+// 1 world, 2 view * world, 3 projection. Another selector fails with
+// "Invalid parameter name.".
+Matrix vertexProgramMatrix(int selector, const Matrix& projection, const Matrix& view,
+                           const Matrix& world);
+
+// The projection, view and world matrices a machine holds, indexed by matrix
+// kind; a kind above 2 fails with "Bad matrix type." and changes nothing.
+class MatrixSet {
+public:
+    const Matrix& get(unsigned kind) const;
+    void set(unsigned kind, const Matrix& matrix);
+    // stored = stored * given.
+    void mult(unsigned kind, const Matrix& matrix);
+    // View times world: world is applied first.
+    Matrix modelview() const;
+    Matrix vertexProgramMatrix(int selector) const;
+
+private:
+    Matrix m_matrices[3];
+};
 
 }  // namespace Vexa
