@@ -1,0 +1,305 @@
+#include "Platform/SdlWindow.h"
+
+#include <GL/gl.h>
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Parser/Exceptions.h"
+
+namespace Vexa {
+namespace {
+
+// Every listener call as one line of text, in order.
+class RecordingListener : public InputListener {
+public:
+    void key(bool isDown, int keyCode) override { record("key", isDown, keyCode); }
+    void mouseMove(unsigned buttons, int x, int y) override { record("move", buttons, x, y); }
+    void mouseButton(unsigned buttons, int x, int y) override { record("button", buttons, x, y); }
+    void resized(int width, int height) override { record("resized", width, height); }
+
+    std::vector<std::string> calls;
+
+private:
+    template <typename... Values>
+    void record(const char* name, Values... values) {
+        std::string call = name;
+        ((call += " " + std::to_string(values)), ...);
+        calls.push_back(call);
+    }
+};
+
+SDL_Event keyEvent(Uint32 type, SDL_Keycode sym, SDL_Scancode scancode, Uint8 repeat = 0) {
+    SDL_Event event{};
+    event.type = type;
+    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.key.repeat = repeat;
+    event.key.keysym.sym = sym;
+    event.key.keysym.scancode = scancode;
+    return event;
+}
+
+SDL_Event moveEvent(int x, int y) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.x = x;
+    event.motion.y = y;
+    return event;
+}
+
+SDL_Event buttonEvent(Uint32 type, Uint8 button, int x, int y) {
+    SDL_Event event{};
+    event.type = type;
+    event.button.button = button;
+    event.button.x = x;
+    event.button.y = y;
+    return event;
+}
+
+SDL_Event wheelEvent(int dy, int x, int y, Uint32 direction = SDL_MOUSEWHEEL_NORMAL, int dx = 0) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.x = dx;
+    event.wheel.y = dy;
+    event.wheel.preciseX = static_cast<float>(dx);
+    event.wheel.preciseY = static_cast<float>(dy);
+    event.wheel.direction = direction;
+    event.wheel.mouseX = x;
+    event.wheel.mouseY = y;
+    return event;
+}
+
+SDL_Event windowEvent(Uint8 kind, int data1 = 0, int data2 = 0) {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = kind;
+    event.window.data1 = data1;
+    event.window.data2 = data2;
+    return event;
+}
+
+SDL_Event quitEvent() {
+    SDL_Event event{};
+    event.type = SDL_QUIT;
+    return event;
+}
+
+bool allKeysUp(const WindowInputState& state) {
+    for (uint8_t byte : state.keyStates)
+        if (byte != 0) return false;
+    return true;
+}
+
+TEST(SdlWindowEvents, EscapeIsHeardAsTheSamePressTwiceWhileItsStateGoesUpAndDown) {
+    WindowInputState state;
+    RecordingListener listener;
+    translateWindowEvent(keyEvent(SDL_KEYDOWN, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE), state, &listener);
+    EXPECT_EQ(state.keyStates[0x1B], 1);
+    translateWindowEvent(keyEvent(SDL_KEYUP, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE), state, &listener);
+    EXPECT_EQ(state.keyStates[0x1B], 0);
+    EXPECT_EQ(listener.calls, (std::vector<std::string>{"key 1 1", "key 1 1"}));
+}
+
+TEST(SdlWindowEvents, KeysReachTheListenerAsVirtualKeyCodesAndHoldTheirStateByte) {
+    const struct {
+        SDL_Keycode sym;
+        SDL_Scancode scancode;
+        int code;
+    } cases[] = {
+        {SDLK_a, SDL_SCANCODE_A, 'A'},
+        {SDLK_0, SDL_SCANCODE_0, '0'},
+        {SDLK_9, SDL_SCANCODE_9, '9'},
+        {SDLK_RETURN, SDL_SCANCODE_RETURN, 0x0D},
+        {SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER, 0x0D},
+        {SDLK_RSHIFT, SDL_SCANCODE_RSHIFT, 0x10},
+        {SDLK_RALT, SDL_SCANCODE_RALT, 0x12},
+        {SDLK_LEFT, SDL_SCANCODE_LEFT, 0x25},
+        {SDLK_DOWN, SDL_SCANCODE_DOWN, 0x28},
+        {SDLK_END, SDL_SCANCODE_END, 0x23},
+        {SDLK_DELETE, SDL_SCANCODE_DELETE, 0x2E},
+        {SDLK_F12, SDL_SCANCODE_F12, 0x7B},
+        {SDLK_KP_0, SDL_SCANCODE_KP_0, 0x60},
+        {SDLK_KP_9, SDL_SCANCODE_KP_9, 0x69},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(SDL_GetKeyName(c.sym));
+        WindowInputState state;
+        RecordingListener listener;
+        translateWindowEvent(keyEvent(SDL_KEYDOWN, c.sym, c.scancode), state, &listener);
+        EXPECT_EQ(state.keyStates[c.code], 1);
+        translateWindowEvent(keyEvent(SDL_KEYUP, c.sym, c.scancode), state, &listener);
+        EXPECT_TRUE(allKeysUp(state));
+        const std::string code = std::to_string(c.code);
+        EXPECT_EQ(listener.calls, (std::vector<std::string>{"key 1 " + code, "key 0 " + code}));
+    }
+}
+
+TEST(SdlWindowEvents, AutoRepeatArrivesAsFurtherPressesAndStateChangesWithoutAListener) {
+    WindowInputState state;
+    RecordingListener listener;
+    translateWindowEvent(keyEvent(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A), state, &listener);
+    translateWindowEvent(keyEvent(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A, 1), state, &listener);
+    EXPECT_EQ(state.keyStates[0x41], 1);
+    EXPECT_EQ(listener.calls, (std::vector<std::string>{"key 1 65", "key 1 65"}));
+
+    translateWindowEvent(keyEvent(SDL_KEYUP, SDLK_a, SDL_SCANCODE_A), state, nullptr);
+    translateWindowEvent(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 1, 1), state, nullptr);
+    EXPECT_EQ(state.keyStates[0x41], 0);
+    EXPECT_EQ(state.mouseButtons, 4u);
+}
+
+TEST(SdlWindowEvents, KeysWithoutVirtualCodeReachTheListenerAbove255AndTouchNoState) {
+    WindowInputState state;
+    RecordingListener listener;
+    translateWindowEvent(keyEvent(SDL_KEYDOWN, SDLK_KP_EQUALS, SDL_SCANCODE_KP_EQUALS), state,
+                         &listener);
+    ASSERT_EQ(listener.calls.size(), 1u);
+    const int code = std::stoi(listener.calls[0].substr(std::strlen("key 1 ")));
+    EXPECT_GE(code, 256);
+    EXPECT_TRUE(allKeysUp(state));
+    translateWindowEvent(keyEvent(SDL_KEYUP, SDLK_KP_EQUALS, SDL_SCANCODE_KP_EQUALS), state,
+                         &listener);
+    EXPECT_EQ(listener.calls.back(), "key 0 " + std::to_string(code));
+}
+
+// Each step's event and the one listener call it should make ("" for none).
+TEST(SdlWindowEvents, ButtonsAndWheelReportTheHeldButtons) {
+    const struct {
+        SDL_Event event;
+        const char* call;
+    } steps[] = {
+        {buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 10, 20), "button 1 10 20"},
+        {buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 11, 20), "button 3 11 20"},
+        {moveEvent(-5, 30), "move 3 -5 30"},
+        {wheelEvent(-1, 12, 13), "button 19 12 13"},
+        {moveEvent(6, 7), "move 3 6 7"},
+        {wheelEvent(2, 6, 7), "button 11 6 7"},
+        {wheelEvent(0, 6, 7), "button 19 6 7"},
+        {wheelEvent(-1, 6, 7, SDL_MOUSEWHEEL_FLIPPED), "button 11 6 7"},
+        {wheelEvent(0, 6, 7, SDL_MOUSEWHEEL_NORMAL, 1), ""},
+        {buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1, 6, 7), ""},
+        {buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 6, 7), "button 7 6 7"},
+        {buttonEvent(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 6, 7), "button 6 6 7"},
+        {buttonEvent(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 6, 7), "button 4 6 7"},
+        {moveEvent(8, 9), "move 4 8 9"},
+    };
+    WindowInputState state;
+    RecordingListener listener;
+    for (size_t i = 0; i < sizeof(steps) / sizeof(steps[0]); ++i) {
+        SCOPED_TRACE("step " + std::to_string(i));
+        listener.calls.clear();
+        translateWindowEvent(steps[i].event, state, &listener);
+        if (*steps[i].call)
+            EXPECT_EQ(listener.calls, std::vector<std::string>{steps[i].call});
+        else
+            EXPECT_TRUE(listener.calls.empty());
+    }
+    EXPECT_EQ(state.mouseButtons, 4u);
+}
+
+TEST(SdlWindowEvents, QuitAndCloseAreIgnoredAndResizeIsReported) {
+    WindowInputState state;
+    state.mouseButtons = 2;
+    RecordingListener listener;
+    translateWindowEvent(quitEvent(), state, &listener);
+    translateWindowEvent(windowEvent(SDL_WINDOWEVENT_CLOSE), state, &listener);
+    EXPECT_TRUE(listener.calls.empty());
+    translateWindowEvent(windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600), state, &listener);
+    EXPECT_EQ(listener.calls, std::vector<std::string>{"resized 800 600"});
+    EXPECT_EQ(state.mouseButtons, 2u);
+}
+
+WindowParameters smallWindow() {
+    WindowParameters parameters;
+    parameters.width = 64;
+    parameters.height = 48;
+    return parameters;
+}
+
+// A real window on the offscreen driver: it draws through its context, and
+// its events reach its listener while quit requests leave it open.
+TEST(SdlWindowDisplay, OffscreenWindowClearsReadsBackAndPresents) {
+    RenderWindowSDL window(smallWindow());
+    EXPECT_EQ(window.getWidth(), 64);
+    EXPECT_EQ(window.getHeight(), 48);
+    EXPECT_FALSE(window.isFullScreen());
+    ASSERT_NE(window.glContext(), nullptr);
+    window.makeCurrent();
+
+    GLint stencilBits = 0, depthBits = 0;
+    glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    EXPECT_GE(stencilBits, 8);
+    EXPECT_GE(depthBits, 24);
+
+    glClearColor(1.0f, 0.5f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    uint8_t pixel[4] = {};
+    glReadPixels(3, 5, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_EQ(pixel[0], 255);
+    EXPECT_NEAR(pixel[1], 128, 1);
+    EXPECT_EQ(pixel[2], 0);
+    window.present();
+
+    RecordingListener listener;
+    window.setListener(&listener);
+    SDL_Event quit = quitEvent();
+    SDL_Event key = keyEvent(SDL_KEYDOWN, SDLK_SPACE, SDL_SCANCODE_SPACE);
+    key.key.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window.nativeWindow()));
+    ASSERT_EQ(SDL_PushEvent(&quit), 1);
+    ASSERT_EQ(SDL_PushEvent(&key), 1);
+    window.processMessages();
+    EXPECT_EQ(listener.calls, std::vector<std::string>{"key 1 32"});
+    EXPECT_EQ(window.keyStates()[0x20], 1);
+    window.present();
+}
+
+TEST(SdlWindowDisplay, EventsGoToTheWindowTheyNameAndASecondWindowDrawsWithTheFirstContext) {
+    RenderWindowSDL first(smallWindow());
+    RenderWindowSDL second(smallWindow(), first.glContext());
+    EXPECT_EQ(second.glContext(), first.glContext());
+    RecordingListener firstListener, secondListener;
+    first.setListener(&firstListener);
+    second.setListener(&secondListener);
+
+    SDL_Event key = keyEvent(SDL_KEYDOWN, SDLK_b, SDL_SCANCODE_B);
+    key.key.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(second.nativeWindow()));
+    ASSERT_EQ(SDL_PushEvent(&key), 1);
+    first.processMessages();
+    EXPECT_TRUE(firstListener.calls.empty());
+    EXPECT_EQ(secondListener.calls, std::vector<std::string>{"key 1 66"});
+    EXPECT_EQ(second.keyStates()[0x42], 1);
+
+    second.makeCurrent();
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    uint8_t pixel[4] = {};
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    EXPECT_EQ(pixel[2], 255);
+    second.present();
+}
+
+// With a video driver that cannot start, the window still opens, offscreen.
+TEST(SdlWindowDisplay, FallsBackToTheOffscreenDriverWhenNoDisplayCanBeReached) {
+    const char* previous = std::getenv("SDL_VIDEODRIVER");
+    const std::string saved = previous ? previous : "";
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    try {
+        RenderWindowSDL window(smallWindow());
+        EXPECT_STREQ(SDL_GetCurrentVideoDriver(), "offscreen");
+    } catch (const RenderMachineException& e) {
+        ADD_FAILURE() << e.message();
+    }
+    if (previous)
+        setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_VIDEODRIVER");
+}
+
+}  // namespace
+}  // namespace Vexa
