@@ -88,8 +88,12 @@ Syncronizer* DemoPlayer::timeSource() const {
     return m_syncronizer ? m_syncronizer->syncronizer() : nullptr;
 }
 
-void DemoPlayer::run() {
-    Syncronizer* clock = timeSource();
+// Input is stamped with the clock the loop runs on.
+static Syncronizer* stampClock(Syncronizer* loopClock, Syncronizer* own) { return loopClock ? loopClock : own; }
+
+void DemoPlayer::run(Syncronizer* clock) {
+    if (!clock) clock = m_syncronizer->syncronizer();
+    m_clock = clock;
     m_running = true;
     clock->start();
     for (;;) {
@@ -108,6 +112,7 @@ void DemoPlayer::run() {
     m_events = nullptr;
     m_syncronizer->release();
     m_syncronizer = nullptr;
+    m_clock = nullptr;
     if (m_mouseHandler) m_mouseHandler->release();
     m_mouseHandler = nullptr;
     if (m_keyboardHandler) m_keyboardHandler->release();
@@ -124,7 +129,7 @@ void DemoPlayer::run() {
 
 void DemoPlayer::key(bool isDown, int keyCode) {
     if (isDown && keyCode == 1) m_running = false;
-    Syncronizer* clock = timeSource();
+    Syncronizer* clock = stampClock(m_clock, timeSource());
     if (m_keyboardHandler && clock) {
         KeyboardCommand command(clock->getTime(), keyCode);
         m_keyboardHandler->execute(command);
@@ -143,7 +148,7 @@ void DemoPlayer::sendMouse(unsigned buttons, int x, int y) {
     m_mouseY = y;
     m_mouseButtons = state;
     m_mouseSeen = true;
-    Syncronizer* clock = timeSource();
+    Syncronizer* clock = stampClock(m_clock, timeSource());
     if (m_mouseHandler && clock) {
         MouseCommand command(clock->getTime(), x, y, dx, dy, state, pressed);
         m_mouseHandler->execute(command);
@@ -162,27 +167,35 @@ void report(const std::string& line) { std::cerr << line << '\n' << std::flush; 
 
 }  // namespace
 
+void runReportingErrors(const std::function<void()>& body, const std::function<void()>& cleanup) {
+    try {
+        body();
+    } catch (const CmdLineException& e) {
+        cleanup();
+        report(e.message());
+    } catch (const ParseException& e) {
+        cleanup();
+        report("Error while parsing initialization files: " + e.message());
+    } catch (const ResourceNotFound& e) {
+        cleanup();
+        report("Resource not found: " + e.message());
+    } catch (const Exception& e) {
+        cleanup();
+        report("Exception: " + e.message());
+    }
+}
+
 // Start-up and the loop run in one guarded region; an error destroys the
 // player first and then prints exactly one line.
 int runPlayer(int argc, const char* const* argv) {
     auto player = std::make_unique<DemoPlayer>();
-    try {
-        player->startup(argc, argv);
-        player->run();
-        player.reset();
-    } catch (const CmdLineException& e) {
-        player.reset();
-        report(e.message());
-    } catch (const ParseException& e) {
-        player.reset();
-        report("Error while parsing initialization files: " + e.message());
-    } catch (const ResourceNotFound& e) {
-        player.reset();
-        report("Resource not found: " + e.message());
-    } catch (const Exception& e) {
-        player.reset();
-        report("Exception: " + e.message());
-    }
+    runReportingErrors(
+        [&] {
+            player->startup(argc, argv);
+            player->run();
+            player.reset();
+        },
+        [&] { player.reset(); });
     collectGarbage();
     return 0;
 }

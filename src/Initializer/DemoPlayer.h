@@ -2,6 +2,7 @@
 // The player: reads the production, picks out the objects that drive the
 // show, and runs the frame loop against the time source until it finishes or
 // Escape is pressed.
+#include <functional>
 #include <memory>
 
 #include "Rendering/Common/RenderWindow.h"
@@ -25,7 +26,8 @@ public:
     // bindings. Raises the system's exceptions on failure.
     void startup(int argc, const char* const* argv);
     // Runs frames until the time source finishes or Escape is pressed.
-    void run();
+    // `clock`, when given, replaces the production's time source (not owned).
+    void run(Syncronizer* clock = nullptr);
 
     void key(bool isDown, int keyCode) override;
     void mouseMove(unsigned buttons, int x, int y) override;
@@ -33,9 +35,11 @@ public:
     void resized(int width, int height) override;
 
     bool isRunning() const { return m_running; }
+    RenderMachine* renderMachine() const { return m_renderMachine; }
+    // The production's own time source; null before start-up.
+    Syncronizer* timeSource() const;
 
 private:
-    Syncronizer* timeSource() const;
     void sendMouse(unsigned buttons, int x, int y);
 
     GraphicsSystemObject* m_graphicsSystem = nullptr;
@@ -52,10 +56,15 @@ private:
     int m_mouseY = 0;
     int m_mouseButtons = 0;
     bool m_mouseSeen = false;
+    Syncronizer* m_clock = nullptr;  // what the loop and input stamps read
 };
 
 // The program's entry: start-up, loop, shutdown and error reporting. Always
 // answers 0.
 int runPlayer(int argc, const char* const* argv);
+
+// Runs `body`; when it raises an error of the system's exception family,
+// runs `cleanup`, then writes the player's one error line to standard error.
+void runReportingErrors(const std::function<void()>& body, const std::function<void()>& cleanup);
 
 }  // namespace Vexa

@@ -29,6 +29,8 @@ public:
     void pause() override;
     void stop() override;
     float getTime() override;
+    float startTime() const override { return m_start; }
+    float stopTime() const override { return m_stop; }
     bool isFinished() override { return m_finished; }
     bool isPaused() override { return m_paused; }
 

@@ -1,0 +1,241 @@
+// The graphics system, render targets, textures, render-state commands and
+// blits, driven from scripts against the recording render machine.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Parser/Exceptions.h"
+#include "Parser/Functions/Blits.h"
+#include "Parser/Functions/RenderingObjects.h"
+#include "Parser/IniCommands.h"
+#include "Parser/Parser.h"
+#include "Support/RecordingRenderMachine.h"
+
+namespace Vexa {
+namespace {
+
+std::unique_ptr<RenderMachine> makeRecording() { return std::make_unique<RecordingRenderMachine>(); }
+
+class RenderingObjectsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_saved = registeredRenderMachine("gl");
+        registerRenderMachine("gl", &makeRecording);
+        m_parser->parseString("graphicsSystem = GraphicsSystem { type = \"gl\" width = 640 height = 480 }");
+        auto* graphics = static_cast<GraphicsSystemObject*>(m_parser->lookup("graphicsSystem"));
+        m_machine = static_cast<RecordingRenderMachine*>(graphics->renderMachine());
+        m_machine->clearLog();
+    }
+    void TearDown() override {
+        m_parser.reset();
+        collectGarbage();
+        registerRenderMachine("gl", m_saved);
+    }
+    IniObject* eval(const std::string& expression) {
+        m_parser->parseString("x = " + expression);
+        return m_parser->lookup("x");
+    }
+    std::string error(const std::string& expression) {
+        try {
+            eval(expression);
+        } catch (const Exception& e) {
+            return e.message();
+        }
+        return "no error";
+    }
+    void send(IniObject* target, const CommandKind* kind) {
+        SimpleCommand c(0.0f, kind);
+        target->execute(c);
+    }
+    void sendTo(const char* name, CommandObject* command) { m_parser->lookup(name)->execute(*command); }
+    std::vector<std::string> take() { return m_machine->takeLog(); }
+
+    std::unique_ptr<Parser> m_parser = std::make_unique<Parser>();
+    RecordingRenderMachine* m_machine = nullptr;
+    RenderMachineFactory m_saved = nullptr;
+};
+
+TEST_F(RenderingObjectsTest, GraphicsSystemAppliesRenderStateCommands) {
+    IniObject* graphics = m_parser->lookup("graphicsSystem");
+    const struct {
+        const char* expression;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {"DepthTest 0", {"setDepthTest(0)", "setDepthWrite(1)"}},
+        {"DepthTest ( 1 0 )", {"setDepthTest(1)", "setDepthWrite(0)"}},
+        {"SetCulling { enable = 1 }", {"setCulling(1)", "setCullingMode(CW)"}},
+        {"SetCulling { enable = 0 mode = \"CCW\" }", {"setCulling(0)", "setCullingMode(CCW)"}},
+        {"ColorWriteMask ( 1 0 1 0 )", {"setColorWriteMask(1, 0, 1, 0)"}},
+        {"DepthBias { constant = 2 linear = 0.5 }", {"setDepthBias(2, 0.5)"}},
+        {"DepthFunc { }", {"setDepthFunc(LESS)"}},
+        {"DepthFunc { func = \"GREATEREQUAL\" }", {"setDepthFunc(GREATEREQUAL)"}},
+        {"SetFillMode { mode = \"WIREFRAME\" }", {"setFillMode(WIREFRAME)"}},
+        {"ClearScreen { color = < 1 0.5 0 1 > }", {"clear(3, (1 0.5 0 1), 1, 0)"}},
+        {"ClearScreen { clear_color = 0 clear_stencil = 1 stencil = 7 depth = 0.5 }",
+         {"clear(6, (0 0 0 0), 0.5, 7)"}},
+        {"BeginScene ()", {"beginScene()"}},
+        {"EndScene ()", {"endScene()"}},
+        {"Draw ()", {}},
+    };
+    for (const auto& c : cases) {
+        auto* command = static_cast<CommandObject*>(eval(c.expression));
+        graphics->execute(*command);
+        EXPECT_EQ(take(), c.calls) << c.expression;
+    }
+}
+
+TEST_F(RenderingObjectsTest, AnimatedClearColourStaysLive) {
+    auto* command = static_cast<CommandObject*>(eval("ClearScreen { color = Envelope4d { type = \"LINEAR\" "
+                                                     "key = ( 0 < 0 0 0 0 > 1 < 1 1 1 1 > ) } }"));
+    IniObject* envelope = m_parser->lookup("x");
+    (void)envelope;
+    m_parser->parseString("e = Envelope4d { type = \"LINEAR\" key = ( 0 < 0 0 0 0 > 1 < 1 1 1 1 > ) }"
+                          "c = ClearScreen { color = e }");
+    command = static_cast<CommandObject*>(m_parser->lookup("c"));
+    SimpleCommand update(0.5f, CommandKinds::Update());
+    m_parser->lookup("e")->execute(update);
+    m_parser->lookup("graphicsSystem")->execute(*command);
+    EXPECT_EQ(take(), std::vector<std::string>{"clear(3, (0.5 0.5 0.5 0.5), 1, 0)"});
+}
+
+TEST_F(RenderingObjectsTest, ScriptErrorsUseTheirExactMessages) {
+    const struct {
+        const char* expression;
+        const char* message;
+    } cases[] = {
+        {"ColorWriteMask ( 1 1 1 )", "4 parameters expected"},
+        {"TextureCube { files = ( 1 2 ) }", "Exactly 6 files was expected"},
+        {"TextureCube { files = ( 1 2 3 4 5 6 ) }", "Object is not file"},
+        {"SetViewport { target = MainWindow { } width = 0.5 }",
+         "memory(1):\nfatal: While evaluating SetViewport { target -> [RenderTarget], width -> 0.5,}:\n"
+         "Name 'x' is not defined."},
+        {"GraphicsSystem { type = \"dx\" width = 1 height = 1 }",
+         "Render machine creation failed:The Direct3D render machine is not available on this system."},
+        {"GraphicsSystem { type = \"GL\" width = 1 height = 1 }", "Invalid machine type. Try 'gl' or 'dx'."},
+    };
+    for (const auto& c : cases) EXPECT_EQ(error(c.expression), c.message) << c.expression;
+}
+
+TEST_F(RenderingObjectsTest, GraphicsSystemOpensItsWindowAndFirstViewport) {
+    registerRenderMachine("gl", &makeRecording);
+    auto* graphics = static_cast<GraphicsSystemObject*>(
+        eval("GraphicsSystem { type = \"gl\" width = 320 height = 200 fullscreen = 1 }"));
+    auto* machine = static_cast<RecordingRenderMachine*>(graphics->renderMachine());
+    const std::vector<std::string> log = machine->takeLog();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].rfind("createWindow(", 0), 0u) << log[0];
+    EXPECT_NE(log[0].find("320"), std::string::npos) << log[0];
+    EXPECT_EQ(log[1].rfind("setViewport(", 0), 0u) << log[1];
+    EXPECT_EQ(log[2], "setDepthTest(1)");
+    EXPECT_EQ(graphics->screenViewport().target, graphics->mainWindow());
+}
+
+TEST_F(RenderingObjectsTest, ViewportsAndTargetsPresentOnDraw) {
+    m_parser->parseString(
+        "screen = MainWindow { }"
+        "half = SetViewport { target = screen x = 0 y = 0 width = 0.5 height = 0.5 }"
+        "tex = Texture2D { targetable = 1 width = 64 height = 32 }"
+        "into = TextureTarget { texture = tex }"
+        "onto = SetViewport { target = into }");
+    IniObject* graphics = m_parser->lookup("graphicsSystem");
+    graphics->execute(*static_cast<CommandObject*>(m_parser->lookup("half")));
+    EXPECT_EQ(m_machine->viewportPixels().width, 320);
+    EXPECT_EQ(m_machine->viewportPixels().height, 240);
+    send(m_parser->lookup("screen"), CommandKinds::Draw());
+    EXPECT_EQ(take().back(), "win1.present()");
+
+    send(m_parser->lookup("tex"), CommandKinds::Load());
+    EXPECT_EQ(take(), std::vector<std::string>{"createTextureTarget(64, 32, ARGB8) -> target1 tex1"});
+    graphics->execute(*static_cast<CommandObject*>(m_parser->lookup("onto")));
+    EXPECT_EQ(m_machine->viewportPixels().width, 64);
+    send(m_parser->lookup("into"), CommandKinds::Draw());
+    EXPECT_EQ(take().back(), "target1.present()");
+    send(m_parser->lookup("tex"), CommandKinds::Unload());
+    EXPECT_EQ(take(), (std::vector<std::string>{"delete target1", "delete tex1"}));
+}
+
+TEST_F(RenderingObjectsTest, StateItemsApplyOnEveryDraw) {
+    IniObject* ccw = eval("State { cullingMode = 1 }");
+    send(ccw, CommandKinds::Draw());
+    send(ccw, CommandKinds::Draw());
+    IniObject* cw = eval("State { cullingMode = 2 }");
+    send(cw, CommandKinds::Draw());
+    send(cw, CommandKinds::Update());
+    EXPECT_EQ(take(), (std::vector<std::string>{"setCullingMode(CCW)", "setCullingMode(CCW)", "setCullingMode(CW)"}));
+    EXPECT_NE(error("State { cullingMode = 3 }"), "no error");
+}
+
+TEST_F(RenderingObjectsTest, SimpleBlitAndSkyBoxDrawTheirFixedMeshes) {
+    IniObject* quad = eval("SimpleBlit { }");
+    send(quad, CommandKinds::Load());
+    take();
+    send(quad, CommandKinds::Draw());
+    EXPECT_EQ(take(), (std::vector<std::string>{"setVertexDeclaration(decl1)", "setVertexStream(vbuf1, 0)",
+                                                 "setIndexStream(ibuf1)",
+                                                 "drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, 4, 0, 2)"}));
+    IniObject* sky = eval("SkyBox { }");
+    send(sky, CommandKinds::Draw());
+    EXPECT_EQ(take().back(), "drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, 8, 0, 12)");
+}
+
+TEST_F(RenderingObjectsTest, BlitSetsItsOwnStateAroundTheDraw) {
+    m_machine->setImageSize(8, 8);
+    const std::string folder = testing::TempDir();
+    std::FILE* file = std::fopen((folder + "/pic.png").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    m_parser->parseString("pic = Texture2D { directory = \"" + folder + "\" file = File \"pic.png\" }");
+    IniObject* blit = eval(
+        "Blit { texture = pic center = < 0 0 > dimensions = < 2 2 > blend_dst = \"ONE\" }");
+    send(m_parser->lookup("pic"), CommandKinds::Load());
+    take();
+    send(blit, CommandKinds::Draw());
+    const std::vector<std::string> log = take();
+    const std::string identity = RecordingRenderMachine::format(Matrix::identity());
+    ASSERT_GT(log.size(), 10u);
+    const std::vector<std::string> tail(log.end() - 20, log.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{
+                        "setMatrix(" + identity + ", WORLD)",
+                        "setMatrix(" + identity + ", PROJECTION)",
+                        "setTextureMatrix(0, " + identity + ")",
+                        "vbuf1.lock(0)",
+                        "vbuf1.unlock()",
+                        "setBlend(1)",
+                        "setBlendOperation(ADD)",
+                        "setBlendFunc(ONE, ONE)",
+                        "setDepthTest(0)",
+                        "setTexture(0, tex1)",
+                        "setTextureCoordGen(0, GEN_DISABLE)",
+                        "setTexture(1, null)",
+                        "setCombinerStage(0, {1 SRC_TEXTURE SRC_CURRENT SRC_CURRENT SRC_TEXTURE SRC_CURRENT "
+                        "SRC_CURRENT OP_I1 OP_I1 SRC_CURRENT})",
+                        "setVertexDeclaration(decl1)",
+                        "setVertexStream(vbuf1, 0)",
+                        "setIndexStream(ibuf1)",
+                        "drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, 4, 0, 2)",
+                        "setTexture(0, null)",
+                        "setBlend(0)",
+                        "setDepthTest(1)",
+                    }));
+}
+
+TEST(BlitCorners, RotationAndYScaleShapeTheQuad) {
+    const auto near = [](const std::array<Vec2f, 4>& got, const std::array<std::array<float, 2>, 4>& want) {
+        for (int i = 0; i < 4; ++i)
+            for (int k = 0; k < 2; ++k)
+                if (std::fabs(got[static_cast<std::size_t>(i)][k] - want[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)]) > 1e-5f) return false;
+        return true;
+    };
+    const float quarter = 1.5707964f;
+    EXPECT_TRUE(near(blitCorners({{0, 0}}, {{2, 2}}, nullptr, 1.0f), {{{-1, -1}, {1, -1}, {1, 1}, {-1, 1}}}));
+    // Two wide and one tall, turned a quarter: one wide and two tall.
+    EXPECT_TRUE(near(blitCorners({{0, 0}}, {{2, 1}}, &quarter, 1.0f), {{{0.5f, -1}, {0.5f, 1}, {-0.5f, 1}, {-0.5f, -1}}}));
+    EXPECT_TRUE(near(blitCorners({{1, 2}}, {{2, 2}}, nullptr, 0.5f), {{{0, 1.5f}, {2, 1.5f}, {2, 2.5f}, {0, 2.5f}}}));
+}
+
+}  // namespace
+}  // namespace Vexa
