@@ -1,0 +1,62 @@
+#!/usr/bin/env python3
+"""Writes the pictures of the bundled example production (demo/data/*.png).
+
+Plain PNG writing with the standard library, so the pictures can be made
+again on any machine: python3 tools/make_demo_images.py demo/data
+"""
+import math
+import struct
+import sys
+import zlib
+from pathlib import Path
+
+
+def png(path, width, height, pixel):
+    """pixel(x, y) -> (r, g, b, a); row 0 is the top of the picture."""
+    rows = bytearray()
+    for y in range(height):
+        rows.append(0)
+        for x in range(width):
+            rows.extend(bytes(max(0, min(255, int(c))) for c in pixel(x, y)))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    data = b"\x89PNG\r\n\x1a\n"
+    data += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
+    data += chunk(b"IDAT", zlib.compress(bytes(rows), 9))
+    data += chunk(b"IEND", b"")
+    Path(path).write_bytes(data)
+
+
+def logo(x, y):
+    """A ring with a V through it; the top band is warm, the bottom cool."""
+    u, v = (x + 0.5) / 64 - 1, (y + 0.5) / 64 - 1
+    r = math.hypot(u, v)
+    ring = 1 - min(1, abs(r - 0.75) / 0.12)
+    vee = 1 - min(1, abs(abs(u) * 1.6 - (0.65 - v)) / 0.18) if -0.7 < v < 0.6 else 0
+    shade = max(ring, vee)
+    top = 1 - (y / 127)
+    return (255 * shade * (0.6 + 0.4 * top), 180 * shade, 255 * shade * (1 - 0.6 * top), 255 * shade)
+
+
+def star(x, y):
+    """A soft five-pointed glow, for additive blending."""
+    u, v = (x + 0.5) / 32 - 1, (y + 0.5) / 32 - 1
+    r = math.hypot(u, v)
+    a = math.atan2(v, u)
+    arms = 0.55 + 0.45 * math.cos(5 * a)
+    glow = max(0.0, 1 - r / (0.35 + 0.6 * arms)) ** 1.5
+    return (255 * glow, 230 * glow, 140 * glow, 255 * glow)
+
+
+def main():
+    out = Path(sys.argv[1] if len(sys.argv) > 1 else "demo/data")
+    out.mkdir(parents=True, exist_ok=True)
+    png(out / "logo.png", 128, 128, logo)
+    png(out / "star.png", 64, 64, star)
+
+
+if __name__ == "__main__":
+    main()
