@@ -1,0 +1,467 @@
+#include "Rendering/OpenGL/ImageLoaderIL.h"
+
+#include <IL/il.h>
+#include <IL/ilu.h>
+
+#include <cstring>
+#include <memory>
+
+#include "Common/DataBlock.h"
+#include "Parser/Exceptions.h"
+#include "Platform/FileSystem.h"
+#include "Rendering/OpenGL/RenderMachineGL.h"
+
+namespace Vexa {
+
+static const char* const kUnit = "Rendering/OpenGL/ImageLoaderIL";
+
+namespace {
+
+struct ErrorNameIL {
+    ILenum code;
+    const char* name;
+};
+
+// IL_FILE_READ_ERROR and IL_FILE_WRITE_ERROR share one code.
+const ErrorNameIL s_errorNames[] = {
+    {IL_INVALID_ENUM, "IL_INVALID_ENUM"},
+    {IL_OUT_OF_MEMORY, "IL_OUT_OF_MEMORY"},
+    {IL_FORMAT_NOT_SUPPORTED, "IL_FORMAT_NOT_SUPPORTED"},
+    {IL_INTERNAL_ERROR, "IL_INTERNAL_ERROR"},
+    {IL_INVALID_VALUE, "IL_INVALID_VALUE"},
+    {IL_ILLEGAL_OPERATION, "IL_ILLEGAL_OPERATION"},
+    {IL_ILLEGAL_FILE_VALUE, "IL_ILLEGAL_FILE_VALUE"},
+    {IL_INVALID_FILE_HEADER, "IL_INVALID_FILE_HEADER"},
+    {IL_INVALID_PARAM, "IL_INVALID_PARAM"},
+    {IL_COULD_NOT_OPEN_FILE, "IL_COULD_NOT_OPEN_FILE"},
+    {IL_INVALID_EXTENSION, "IL_INVALID_EXTENSION"},
+    {IL_FILE_ALREADY_EXISTS, "IL_FILE_ALREADY_EXISTS"},
+    {IL_OUT_FORMAT_SAME, "IL_OUT_FORMAT_SAME"},
+    {IL_STACK_OVERFLOW, "IL_STACK_OVERFLOW"},
+    {IL_STACK_UNDERFLOW, "IL_STACK_UNDERFLOW"},
+    {IL_INVALID_CONVERSION, "IL_INVALID_CONVERSION"},
+    {IL_BAD_DIMENSIONS, "IL_BAD_DIMENSIONS"},
+    {IL_FILE_READ_ERROR, "IL_FILE_READ/WRITE_ERROR"},
+    {IL_LIB_GIF_ERROR, "IL_LIB_GIF_ERROR"},
+    {IL_LIB_JPEG_ERROR, "IL_LIB_JPEG_ERROR"},
+    {IL_LIB_PNG_ERROR, "IL_LIB_PNG_ERROR"},
+    {IL_LIB_TIFF_ERROR, "IL_LIB_TIFF_ERROR"},
+    {IL_LIB_MNG_ERROR, "IL_LIB_MNG_ERROR"},
+    {IL_UNKNOWN_ERROR, "IL_UNKNOWN_ERROR"},
+};
+
+// DevIL keeps a short error stack; more entries than this never come back.
+constexpr int kMaxErrorsIL = 64;
+
+[[noreturn]] void throwIL(ILenum code, int line) {
+    throw RenderMachineException(errorNameIL(code), kUnit, line);
+}
+
+void drainErrorsIL() {
+    for (int i = 0; i < kMaxErrorsIL && ilGetError() != IL_NO_ERROR; ++i) {
+    }
+}
+
+// Fails with the first error on DevIL's stack that is not a read error. Read
+// errors are what DevIL's probing leaves behind on every load, so one counts
+// only when nothing else is there; a failure with an empty stack is a file
+// DevIL could not make sense of and is reported as an invalid file header.
+[[noreturn]] void throwFirstErrorIL(int line) {
+    ILenum first = IL_NO_ERROR;
+    bool readError = false;
+    for (int i = 0; i < kMaxErrorsIL; ++i) {
+        const ILenum error = ilGetError();
+        if (error == IL_NO_ERROR) break;
+        if (error == IL_FILE_READ_ERROR) {
+            readError = true;
+        } else if (first == IL_NO_ERROR) {
+            first = error;
+        }
+    }
+    drainErrorsIL();
+    if (first == IL_NO_ERROR) first = readError ? IL_FILE_READ_ERROR : IL_INVALID_FILE_HEADER;
+    throwIL(first, line);
+}
+
+bool isPowerOfTwoEdge(int value) { return value > 0 && (value & (value - 1)) == 0; }
+
+uint32_t bigEndian32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+unsigned bigEndian16(const uint8_t* p) { return unsigned(p[0]) << 8 | p[1]; }
+unsigned littleEndian16(const uint8_t* p) { return unsigned(p[0]) | unsigned(p[1]) << 8; }
+int32_t littleEndian32(const uint8_t* p) {
+    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                   uint32_t(p[3]) << 24);
+}
+
+const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+constexpr size_t kTgaHeader = 18;
+
+// A TGA header is plausible when every field holds a value the format
+// defines and the data is long enough for the header, the image id and the
+// colour map.
+bool plausibleTga(const uint8_t* b, size_t size) {
+    if (size <= kTgaHeader) return false;
+    const unsigned idLength = b[0], mapType = b[1], imageType = b[2];
+    const unsigned mapLength = littleEndian16(b + 5), mapBits = b[7];
+    const unsigned width = littleEndian16(b + 12), height = littleEndian16(b + 14);
+    const unsigned bits = b[16], descriptor = b[17];
+    if (mapType > 1 || width == 0 || height == 0 || (descriptor & 0xC0) != 0) return false;
+    const bool mapBitsValid = mapBits == 15 || mapBits == 16 || mapBits == 24 || mapBits == 32;
+    if (mapType == 1 && (!mapBitsValid || mapLength == 0)) return false;
+    switch (imageType) {
+    case 1:
+    case 9:  // colour mapped
+        if (mapType != 1 || bits != 8) return false;
+        break;
+    case 2:
+    case 10:  // true colour
+        if (bits != 15 && bits != 16 && bits != 24 && bits != 32) return false;
+        break;
+    case 3:
+    case 11:  // grey
+        if (bits != 8 && bits != 16) return false;
+        break;
+    default: return false;
+    }
+    const size_t mapBytes = mapType == 1 ? size_t(mapLength) * ((mapBits + 7) / 8) : 0;
+    return size > kTgaHeader + idLength + mapBytes;
+}
+
+// The frame header of a JPEG stream: walks the marker segments up to the
+// first start-of-frame marker.
+bool jpegSize(const uint8_t* b, size_t size, long* width, long* height) {
+    size_t at = 2;
+    while (at + 4 <= size) {
+        if (b[at] != 0xFF) return false;
+        const unsigned marker = b[at + 1];
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+            at += 2;
+            continue;
+        }
+        if (marker == 0xD9 || marker == 0xDA) return false;
+        const size_t length = bigEndian16(b + at + 2);
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+                           marker != 0xCC;
+        if (frame) {
+            if (at + 9 > size) return false;
+            *height = long(bigEndian16(b + at + 5));
+            *width = long(bigEndian16(b + at + 7));
+            return true;
+        }
+        if (length < 2) return false;
+        at += 2 + length;
+    }
+    return false;
+}
+
+// An uncompressed TGA shorter than its pixels: DevIL would fill the missing
+// ones with whatever it finds, so it is refused as a read error.
+bool truncatedTga(const uint8_t* b, size_t size) {
+    const unsigned imageType = b[2];
+    if (imageType > 3) return false;  // run-length encoded: the length is not known
+    const size_t mapBytes = b[1] == 1 ? size_t(littleEndian16(b + 5)) * ((b[7] + 7u) / 8u) : 0;
+    const size_t pixels = size_t(littleEndian16(b + 12)) * littleEndian16(b + 14);
+    return size < kTgaHeader + b[0] + mapBytes + pixels * ((b[16] + 7u) / 8u);
+}
+
+ILenum ilType(ImageKindIL kind) {
+    switch (kind) {
+    case ImageKindIL::Png: return IL_PNG;
+    case ImageKindIL::Jpeg: return IL_JPG;
+    case ImageKindIL::Bmp: return IL_BMP;
+    case ImageKindIL::Tga: return IL_TGA;
+    default: return IL_TYPE_UNKNOWN;
+    }
+}
+
+struct FormatRuleIL {
+    ILenum imageFormat;
+    ILenum uploadFormat;
+    unsigned textureFormat;
+};
+
+// DevIL formats to texture formats; colour images are converted to the
+// blue-first order the texture formats declare.
+const FormatRuleIL s_formatRules[] = {
+    {IL_LUMINANCE, IL_LUMINANCE, FORMAT_L8},
+    {IL_RGB, IL_BGR, FORMAT_RGB8},
+    {IL_BGR, IL_BGR, FORMAT_RGB8},
+    {IL_RGBA, IL_BGRA, FORMAT_ARGB8},
+    {IL_BGRA, IL_BGRA, FORMAT_ARGB8},
+};
+
+// Indexed by TextureFormat.
+const ILenum s_uploadFormat[] = {IL_BGR, IL_BGRA, IL_LUMINANCE};
+static_assert(sizeof(s_uploadFormat) / sizeof(s_uploadFormat[0]) == FORMAT_L8 + 1,
+              "one DevIL format per texture format");
+
+// Keeps a data block loaded while an image is decoded from it.
+class DataLock {
+public:
+    explicit DataLock(const DataBlock& data) : m_data(const_cast<DataBlock&>(data)) {
+        if (!m_data.isLoaded()) {
+            m_data.load();
+            m_loadedHere = true;
+        }
+    }
+    ~DataLock() {
+        if (m_loadedHere) m_data.unload();
+    }
+    DataLock(const DataLock&) = delete;
+    DataLock& operator=(const DataLock&) = delete;
+
+private:
+    DataBlock& m_data;
+    bool m_loadedHere = false;
+};
+
+}  // namespace
+
+const char* errorNameIL(unsigned code) {
+    for (const ErrorNameIL& entry : s_errorNames)
+        if (entry.code == code) return entry.name;
+    return "undefined IL error";
+}
+
+ImageKindIL detectImageKind(const uint8_t* bytes, size_t size) {
+    if (size >= 8 && std::memcmp(bytes, kPngSignature, 8) == 0) return ImageKindIL::Png;
+    if (size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF)
+        return ImageKindIL::Jpeg;
+    if (size >= 26 && bytes[0] == 'B' && bytes[1] == 'M') return ImageKindIL::Bmp;
+    if (plausibleTga(bytes, size)) return ImageKindIL::Tga;
+    return ImageKindIL::Unknown;
+}
+
+bool declaredImageSize(ImageKindIL kind, const uint8_t* b, size_t size, long* width,
+                       long* height) {
+    switch (kind) {
+    case ImageKindIL::Png:
+        if (size < 24) return false;
+        *width = long(bigEndian32(b + 16));
+        *height = long(bigEndian32(b + 20));
+        return true;
+    case ImageKindIL::Jpeg: return jpegSize(b, size, width, height);
+    case ImageKindIL::Bmp: {
+        if (littleEndian32(b + 14) == 12) {
+            *width = long(littleEndian16(b + 18));
+            *height = long(littleEndian16(b + 20));
+            return true;
+        }
+        const long w = littleEndian32(b + 18), h = littleEndian32(b + 22);
+        *width = w < 0 ? -w : w;
+        *height = h < 0 ? -h : h;
+        return true;
+    }
+    case ImageKindIL::Tga:
+        *width = long(littleEndian16(b + 12));
+        *height = long(littleEndian16(b + 14));
+        return true;
+    default: return false;
+    }
+}
+
+void initDevIL() {
+    static bool s_initialised = false;
+    if (s_initialised) return;
+    ilInit();
+    iluInit();
+    ilEnable(IL_ORIGIN_SET);
+    ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+    drainErrorsIL();
+    s_initialised = true;
+}
+
+int imageMipLevels(int requested, int width, int height) {
+    if (requested >= 0) return requested;
+    if (!isPowerOfTwoEdge(width) || !isPowerOfTwoEdge(height)) return 1;
+    int shift = 2;
+    while ((width >> shift) != 0 || (height >> shift) != 0) ++shift;
+    return shift - 1;
+}
+
+ImageIL::ImageIL() {
+    initDevIL();
+    ilGenImages(1, &m_name);
+}
+
+ImageIL::~ImageIL() { ilDeleteImages(1, &m_name); }
+
+void ImageIL::bindImage() const { ilBindImage(m_name); }
+
+// DevIL's decoders are given only the formats we recognise, each by its own
+// type, so nothing is left to DevIL's detection, and only sizes we could
+// upload get as far as an allocation.
+void ImageIL::decode(const void* bytes, size_t size) {
+    const uint8_t* const data = static_cast<const uint8_t*>(bytes);
+    const ImageKindIL kind = bytes ? detectImageKind(data, size) : ImageKindIL::Unknown;
+    if (kind == ImageKindIL::Unknown || size > 0xFFFFFFFFu) throwIL(IL_FORMAT_NOT_SUPPORTED, __LINE__);
+    long width = 0, height = 0;
+    if (declaredImageSize(kind, data, size, &width, &height) &&
+        (width > kMaxImageEdge || height > kMaxImageEdge))
+        throwIL(IL_BAD_DIMENSIONS, __LINE__);
+    if (kind == ImageKindIL::Tga && truncatedTga(data, size)) throwIL(IL_FILE_READ_ERROR, __LINE__);
+    bindImage();
+    drainErrorsIL();
+    if (!ilLoadL(ilType(kind), bytes, ILuint(size))) throwFirstErrorIL(__LINE__);
+    drainErrorsIL();
+    if (this->width() < 1 || this->height() < 1 || this->width() > kMaxImageEdge ||
+        this->height() > kMaxImageEdge)
+        throwIL(IL_BAD_DIMENSIONS, __LINE__);
+}
+
+void ImageIL::decodeFile(const char* fileName) {
+    std::string bytes;
+    if (!fileName || !Platform::readFile(fileName, bytes)) throwIL(IL_COULD_NOT_OPEN_FILE, __LINE__);
+    decode(bytes.data(), bytes.size());
+}
+
+unsigned ImageIL::textureFormat() {
+    bindImage();
+    const ILenum format = ILenum(ilGetInteger(IL_IMAGE_FORMAT));
+    for (const FormatRuleIL& rule : s_formatRules)
+        if (rule.imageFormat == format) {
+            convertTo(rule.textureFormat);
+            return rule.textureFormat;
+        }
+    VEXA_THROW(RenderMachineException, "Cannot handle image format.");
+}
+
+void ImageIL::convertTo(unsigned format) {
+    if (format > FORMAT_L8) VEXA_THROW(RenderMachineException, "Invalid texture format");
+    bindImage();
+    const ILenum wanted = s_uploadFormat[format];
+    if (ILenum(ilGetInteger(IL_IMAGE_FORMAT)) == wanted &&
+        ILenum(ilGetInteger(IL_IMAGE_TYPE)) == IL_UNSIGNED_BYTE)
+        return;
+    drainErrorsIL();
+    if (!ilConvertImage(wanted, IL_UNSIGNED_BYTE)) throwFirstErrorIL(__LINE__);
+}
+
+void ImageIL::scale(int width, int height) {
+    bindImage();
+    drainErrorsIL();
+    if (!iluScale(ILuint(width), ILuint(height), 1)) throwFirstErrorIL(__LINE__);
+}
+
+int ImageIL::width() const {
+    bindImage();
+    return ilGetInteger(IL_IMAGE_WIDTH);
+}
+
+int ImageIL::height() const {
+    bindImage();
+    return ilGetInteger(IL_IMAGE_HEIGHT);
+}
+
+const uint8_t* ImageIL::pixels() const {
+    bindImage();
+    return ilGetData();
+}
+
+ImageLoaderIL::ImageLoaderIL(RenderMachine* machine) : m_machine(machine) { initDevIL(); }
+
+// A forced size outside what an image may have is refused before scaling.
+static void checkForcedSize(const TextureDescription& description) {
+    if (!description.forceSize) return;
+    if (description.width < 1 || description.height < 1 || description.width > kMaxImageEdge ||
+        description.height > kMaxImageEdge)
+        VEXA_THROW(RenderMachineException, "Invalid texture dimensions.");
+}
+
+Texture* ImageLoaderIL::makeTexture(ImageIL& image, const TextureDescription& description) {
+    const unsigned format = image.textureFormat();
+    checkForcedSize(description);
+    if (description.forceSize &&
+        (image.width() != description.width || image.height() != description.height))
+        image.scale(description.width, description.height);
+    const int width = image.width(), height = image.height();
+    const int levels = imageMipLevels(description.mipLevels, width, height);
+    std::unique_ptr<Texture> texture(m_machine->createTexture(width, height, format, levels, false));
+    texture->update(image.pixels());
+    return texture.release();
+}
+
+Texture* ImageLoaderIL::makeCubeTexture(ImageIL images[6], const TextureDescription& description) {
+    checkForcedSize(description);
+    const int edge = description.forceSize ? description.width : images[0].width();
+    if (!isPowerOfTwoEdge(edge) || (description.forceSize && description.height != edge))
+        VEXA_THROW(RenderMachineException, "Invalid texture dimensions.");
+    const unsigned format = images[0].textureFormat();
+    for (int face = 0; face < 6; ++face) {
+        ImageIL& image = images[face];
+        if (image.width() != edge || image.height() != edge) {
+            if (!description.forceSize)
+                VEXA_THROW(RenderMachineException, "Invalid texture dimensions.");
+            image.scale(edge, edge);
+        }
+        image.convertTo(format);
+    }
+    const int levels = imageMipLevels(description.mipLevels, edge, edge);
+    std::unique_ptr<Texture> texture(m_machine->createCubeTexture(edge, format, levels, 0));
+    for (int face = 0; face < 6; ++face) texture->updateFace(face, images[face].pixels());
+    return texture.release();
+}
+
+Texture* ImageLoaderIL::loadTexture(const DataBlock& data, const TextureDescription& description) {
+    ImageIL image;
+    {
+        DataLock lock(data);
+        image.decode(data.data(), size_t(data.size() < 0 ? 0 : data.size()));
+    }
+    return makeTexture(image, description);
+}
+
+Texture* ImageLoaderIL::loadTexture(const char* fileName, const TextureDescription& description) {
+    ImageIL image;
+    image.decodeFile(fileName);
+    return makeTexture(image, description);
+}
+
+Texture* ImageLoaderIL::loadTextureEx(const DataBlock& data, const TextureDescription& description) {
+    return loadTexture(data, description);
+}
+
+Texture* ImageLoaderIL::loadTextureEx(const char* fileName, const TextureDescription& description) {
+    return loadTexture(fileName, description);
+}
+
+Texture* ImageLoaderIL::loadCubeTexture(const DataBlock* const faces[6],
+                                        const TextureDescription& description) {
+    ImageIL images[6];
+    for (int face = 0; face < 6; ++face) {
+        if (!faces[face]) throwIL(IL_INVALID_PARAM, __LINE__);
+        DataLock lock(*faces[face]);
+        const int32_t size = faces[face]->size();
+        images[face].decode(faces[face]->data(), size_t(size < 0 ? 0 : size));
+    }
+    return makeCubeTexture(images, description);
+}
+
+Texture* ImageLoaderIL::loadCubeTexture(const char* const faces[6],
+                                        const TextureDescription& description) {
+    ImageIL images[6];
+    for (int face = 0; face < 6; ++face) images[face].decodeFile(faces[face]);
+    return makeCubeTexture(images, description);
+}
+
+Texture* ImageLoaderIL::loadCubeTextureEx(const DataBlock* const faces[6],
+                                          const TextureDescription& description) {
+    return loadCubeTexture(faces, description);
+}
+
+Texture* ImageLoaderIL::loadCubeTextureEx(const char* const faces[6],
+                                          const TextureDescription& description) {
+    return loadCubeTexture(faces, description);
+}
+
+std::unique_ptr<ImageLoader> makeImageLoaderGL(RenderMachineGL& machine) {
+    return std::make_unique<ImageLoaderIL>(&machine);
+}
+
+}  // namespace Vexa
