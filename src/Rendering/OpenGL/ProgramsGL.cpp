@@ -1,0 +1,87 @@
+#include "Rendering/OpenGL/ProgramsGL.h"
+
+#include <cstring>
+
+#include "Parser/Exceptions.h"
+#include "Rendering/OpenGL/ExtensionsGL.h"
+#include "Rendering/OpenGL/UtilsGL.h"
+
+namespace Vexa {
+
+static const char* const kUnit = "Rendering/OpenGL/ProgramsGL";
+
+namespace {
+
+// The last program bound to each target; one context per process.
+GLuint s_vertexProgram = 0;
+GLuint s_fragmentProgram = 0;
+
+GLuint& lastBound(GLenum target) {
+    return target == GL_VERTEX_PROGRAM_ARB ? s_vertexProgram : s_fragmentProgram;
+}
+
+}  // namespace
+
+void bindProgramGL(GLenum target, GLuint name) {
+    GLuint& last = lastBound(target);
+    if (last == name)
+        return;
+    GL_CHECK(gl().glBindProgramARB(target, name));
+    last = name;
+}
+
+GLuint boundProgramGL(GLenum target) { return lastBound(target); }
+
+void resetProgramBindingsGL() {
+    for (GLenum target : {GL_VERTEX_PROGRAM_ARB, GL_FRAGMENT_PROGRAM_ARB}) {
+        GL_CHECK(gl().glBindProgramARB(target, 0));
+        lastBound(target) = 0;
+    }
+}
+
+std::string programErrorMessage(const std::string& text, int position, const std::string& error) {
+    size_t at = position < 0 ? 0 : static_cast<size_t>(position);
+    if (at > text.size())
+        at = text.size();
+    std::string message = "loadProgram: error at position: " + std::to_string(position) + "\n";
+    message += error + "\n";
+    message += text.substr(0, at) + " ^^^ " + text.substr(at);
+    return message;
+}
+
+// Loads the text into a new program object. On a syntax error the driver
+// raises GL_INVALID_OPERATION and tells where and why; that becomes the
+// exception, with the program shown and the place marked.
+ProgramGL::ProgramGL(GLenum target, const char* text) : m_target(target) {
+    GL_CHECK(gl().glGenProgramsARB(1, &m_name));
+    const GLuint previous = boundProgramGL(target);
+    bindProgramGL(target, m_name);
+    gl().glProgramStringARB(target, GL_PROGRAM_FORMAT_ASCII_ARB, static_cast<GLsizei>(std::strlen(text)),
+                            text);
+    const GLenum error = glGetError();
+    if (error == GL_INVALID_OPERATION) {
+        GLint position = -1;
+        glGetIntegerv(GL_PROGRAM_ERROR_POSITION_ARB, &position);
+        const GLubyte* errorString = glGetString(GL_PROGRAM_ERROR_STRING_ARB);
+        const std::string message =
+            programErrorMessage(text, position, errorString ? reinterpret_cast<const char*>(errorString) : "");
+        bindProgramGL(target, previous);
+        gl().glDeleteProgramsARB(1, &m_name);
+        glGetError();
+        VEXA_THROW(RenderMachineException, message);
+    }
+    bindProgramGL(target, previous);
+    if (const char* name = errorNameGL(error)) {
+        gl().glDeleteProgramsARB(1, &m_name);
+        VEXA_THROW(RenderMachineException, name);
+    }
+}
+
+// Deleting a bound program makes the driver bind program 0 in its place.
+ProgramGL::~ProgramGL() {
+    if (lastBound(m_target) == m_name)
+        lastBound(m_target) = 0;
+    gl().glDeleteProgramsARB(1, &m_name);
+}
+
+}  // namespace Vexa

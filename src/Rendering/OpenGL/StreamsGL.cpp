@@ -1,0 +1,154 @@
+#include "Rendering/OpenGL/StreamsGL.h"
+
+#include "Parser/Exceptions.h"
+#include "Rendering/OpenGL/ExtensionsGL.h"
+#include "Rendering/OpenGL/UtilsGL.h"
+
+namespace Vexa {
+
+static const char* const kUnit = "Rendering/OpenGL/StreamsGL";
+
+namespace {
+
+size_t byteCount(int count, int size) {
+    return count > 0 && size > 0 ? static_cast<size_t>(count) * static_cast<size_t>(size) : 0;
+}
+
+GLenum bufferUsage(unsigned usage) {
+    if (usage & 1u)
+        return GL_DYNAMIC_DRAW_ARB;
+    if (usage & 2u)
+        return GL_STREAM_DRAW_ARB;
+    return GL_STATIC_DRAW_ARB;
+}
+
+// Bits of ArrayBindingGL's enabled set.
+constexpr uint32_t kVertexArray = 1u << 0;
+constexpr uint32_t kNormalArray = 1u << 1;
+constexpr uint32_t kColorArray = 1u << 2;
+constexpr int kTexCoordShift = 3;  // texture unit n is bit 3 + n
+
+}  // namespace
+
+VertexStreamObjectGL::VertexStreamObjectGL(int count, int stride, unsigned usage)
+    : VertexStreamGL(count, stride) {
+    GL_CHECK(gl().glGenBuffersARB(1, &m_buffer));
+    GL_CHECK(gl().glBindBufferARB(GL_ARRAY_BUFFER_ARB, m_buffer));
+    GL_CHECK(gl().glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(byteCount(count, stride)),
+                                  nullptr, bufferUsage(usage)));
+}
+
+VertexStreamObjectGL::~VertexStreamObjectGL() {
+    if (m_mapped) {
+        gl().glBindBufferARB(GL_ARRAY_BUFFER_ARB, m_buffer);
+        gl().glUnmapBufferARB(GL_ARRAY_BUFFER_ARB);
+    }
+    gl().glDeleteBuffersARB(1, &m_buffer);
+}
+
+void* VertexStreamObjectGL::lock(int first, int, unsigned flags) {
+    uint8_t* start = static_cast<uint8_t*>(lock(flags));
+    return start + static_cast<ptrdiff_t>(first) * stride();
+}
+
+void* VertexStreamObjectGL::lock(unsigned) {
+    GL_CHECK(gl().glBindBufferARB(GL_ARRAY_BUFFER_ARB, m_buffer));
+    void* data = nullptr;
+    GL_CHECK(data = gl().glMapBufferARB(GL_ARRAY_BUFFER_ARB, GL_READ_WRITE_ARB));
+    m_mapped = true;
+    return data;
+}
+
+void VertexStreamObjectGL::unlock() {
+    if (!m_mapped)
+        return;
+    GL_CHECK(gl().glBindBufferARB(GL_ARRAY_BUFFER_ARB, m_buffer));
+    GL_CHECK(gl().glUnmapBufferARB(GL_ARRAY_BUFFER_ARB));
+    m_mapped = false;
+}
+
+VertexStreamMemoryGL::VertexStreamMemoryGL(int count, int stride)
+    : VertexStreamGL(count, stride), m_data(byteCount(count, stride)) {}
+
+void* VertexStreamMemoryGL::lock(int first, int, unsigned) {
+    return m_data.data() + static_cast<ptrdiff_t>(first) * stride();
+}
+
+void* VertexStreamMemoryGL::lock(unsigned) { return m_data.data(); }
+
+std::unique_ptr<VertexStreamGL> makeVertexStreamGL(int count, int stride, unsigned usage) {
+    if (gl().hasVertexBuffers)
+        return std::make_unique<VertexStreamObjectGL>(count, stride, usage);
+    return std::make_unique<VertexStreamMemoryGL>(count, stride);
+}
+
+IndexStreamGL::IndexStreamGL(int count, int format)
+    : m_count(count), m_size(format == 1 ? 4 : 2), m_data(byteCount(count, m_size)) {}
+
+void* IndexStreamGL::lock(int first, int, unsigned) {
+    return m_data.data() + static_cast<ptrdiff_t>(first) * m_size;
+}
+
+void* IndexStreamGL::lock(unsigned) { return m_data.data(); }
+
+void ArrayBindingGL::bind(const VertexDeclaration& declaration,
+                          VertexStreamGL* const streams[kMaxVertexStreams], int baseVertex) {
+    VertexStreamGL* const stream = streams[0];
+    uint32_t wanted = 0;
+    if (stream) {
+        const GLsizei stride = stream->stride();
+        if (gl().glBindBufferARB)
+            GL_CHECK(gl().glBindBufferARB(GL_ARRAY_BUFFER_ARB, stream->buffer()));
+        for (const VertexElement& element : declaration.elements()) {
+            const uint8_t* address =
+                stream->base() + static_cast<ptrdiff_t>(baseVertex) * stride + element.offset;
+            const GLint size = element.dataType + 1;
+            switch (element.usage) {
+            case VertexElement::POSITION:
+                GL_CHECK(glVertexPointer(size, GL_FLOAT, stride, address));
+                wanted |= kVertexArray;
+                break;
+            case VertexElement::NORMAL:
+                GL_CHECK(glNormalPointer(GL_FLOAT, stride, address));
+                wanted |= kNormalArray;
+                break;
+            case VertexElement::COLOR:
+                if (element.usageIndex != 0)
+                    VEXA_THROW(RenderMachineException, "Not implemented.");
+                GL_CHECK(glColorPointer(size, GL_FLOAT, stride, address));
+                wanted |= kColorArray;
+                break;
+            case VertexElement::TEXCOORD:
+                GL_CHECK(gl().glClientActiveTextureARB(GL_TEXTURE0_ARB + element.usageIndex));
+                GL_CHECK(glTexCoordPointer(size, GL_FLOAT, stride, address));
+                wanted |= 1u << (kTexCoordShift + element.usageIndex);
+                break;
+            default:
+                VEXA_THROW(RenderMachineException, "Not implemented.");
+            }
+        }
+    }
+
+    const uint32_t changed = wanted ^ m_enabled;
+    const auto toggle = [&](uint32_t bit, GLenum array) {
+        if (!(changed & bit))
+            return;
+        if (wanted & bit)
+            glEnableClientState(array);
+        else
+            glDisableClientState(array);
+    };
+    toggle(kVertexArray, GL_VERTEX_ARRAY);
+    toggle(kNormalArray, GL_NORMAL_ARRAY);
+    toggle(kColorArray, GL_COLOR_ARRAY);
+    for (int unit = 0; unit < gl().maxTextureUnits && kTexCoordShift + unit < 32; ++unit) {
+        const uint32_t bit = 1u << (kTexCoordShift + unit);
+        if (!(changed & bit))
+            continue;
+        gl().glClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
+        toggle(bit, GL_TEXTURE_COORD_ARRAY);
+    }
+    GL_CHECK(m_enabled = wanted);
+}
+
+}  // namespace Vexa
