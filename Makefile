@@ -32,7 +32,7 @@ test: setup build/test/build.ninja
 
 sanitize: setup build/asan/build.ninja
 	cmake --build build/asan -j $(JOBS)
-	cd build/asan && $(HEADLESS) ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:fast_unwind_on_malloc=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+	cd build/asan && $(HEADLESS) ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 bench: setup build/release/build.ninja
 	cmake --build build/release -j $(JOBS)

@@ -1,8 +1,11 @@
 #include "Platform/SdlWindow.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
+#include <link.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "Parser/Exceptions.h"
@@ -262,22 +265,37 @@ bool isHorizontalOnly(const SDL_MouseWheelEvent& wheel) {
     return wheel.y == 0 && wheel.preciseY == 0.0f && (wheel.x != 0 || wheel.preciseX != 0.0f);
 }
 
-// The video subsystem is started by the first window and stopped by the
-// last. When no display can be reached the offscreen driver is forced, over
-// whatever the environment names, so a production still plays headless.
-int s_videoUsers = 0;
+// The video subsystem is started by the first window and kept for the rest
+// of the process: stopping it unloads the OpenGL driver, which cannot be
+// loaded again cleanly and loses memory each time. When no display can be
+// reached the offscreen driver is forced, over whatever the environment
+// names, so a production still plays headless.
+bool s_videoStarted = false;
 
 bool acquireVideo() {
-    if (s_videoUsers == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (s_videoStarted) return true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, kFallbackDriver, SDL_HINT_OVERRIDE);
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     }
-    ++s_videoUsers;
+    s_videoStarted = true;
     return true;
 }
 
-void releaseVideo() {
-    if (--s_videoUsers == 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+// Once a context exists its OpenGL driver stays loaded for the rest of the
+// process, as the video subsystem does: a driver unloaded at exit loses the
+// memory it keeps, and leak reports could no longer name its code.
+void keepDriverLoaded() {
+    static bool kept = false;
+    if (kept) return;
+    kept = true;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void*) -> int {
+            const char* name = info->dlpi_name;
+            if (name && std::strstr(name, "_dri.so")) dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
 }
 
 // Live windows by SDL window id, oldest first, so that one window's
@@ -409,7 +427,6 @@ void translateWindowEvent(const SDL_Event& event, WindowInputState& state,
 }
 
 struct RenderWindowSDL::Native {
-    bool holdsVideo = false;
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
     bool ownsContext = false;
@@ -429,7 +446,6 @@ struct RenderWindowSDL::Native {
             SDL_GL_DeleteContext(context);
         }
         if (window) SDL_DestroyWindow(window);
-        if (holdsVideo) releaseVideo();
     }
 };
 
@@ -437,7 +453,6 @@ RenderWindowSDL::RenderWindowSDL(const WindowParameters& parameters, void* share
     : m_width(parameters.width), m_height(parameters.height), m_native(std::make_unique<Native>()) {
     Native& native = *m_native;
     if (!acquireVideo()) VEXA_THROW(RenderMachineException, kVideoFailed);
-    native.holdsVideo = true;
     SDL_DisableScreenSaver();
     SDL_StopTextInput();
     showCursor(parameters.showCursor);
@@ -460,6 +475,7 @@ RenderWindowSDL::RenderWindowSDL(const WindowParameters& parameters, void* share
         native.context = SDL_GL_CreateContext(native.window);
         if (!native.context) VEXA_THROW(RenderMachineException, kContextFailed);
         native.ownsContext = true;
+        keepDriverLoaded();
     }
     if (SDL_GL_MakeCurrent(native.window, native.context) != 0)
         VEXA_THROW(RenderMachineException, kMakeCurrentFailed);
