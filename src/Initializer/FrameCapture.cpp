@@ -144,6 +144,8 @@ long runCapture(const CaptureOptions& options) {
                 const int h = target->getHeight();
                 std::vector<uint8_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
                 machine->readPixels(pixels.data(), 0, 0, w, h);
+                // A frame on screen has no transparency, whatever alpha was drawn.
+                for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
                 char name[32];
                 std::snprintf(name, sizeof name, "/frame_%06ld.png", clock->frame());
                 if (!writePng(options.out + name, w, h, pixels))
