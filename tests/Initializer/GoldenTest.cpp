@@ -5,6 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <IL/il.h>
+
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +16,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "Initializer/FrameCapture.h"
 
 namespace {
 
@@ -55,7 +60,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    Outcome play(const Production& production) {
+    Outcome play(const Production& production, const char* binary = VEXA_BINARY) {
         const fs::path folder = m_dir / ("run" + std::to_string(m_runs++));
         fs::create_directories(folder);
         for (const auto& [name, text] : production.files) writeFile(folder / name, text);
@@ -71,7 +76,8 @@ protected:
                                     quote((folder / "cfg.dat").string()) + members;
             EXPECT_EQ(std::system(tar.c_str()), 0) << tar;
         }
-        std::string command = "cd " + quote(folder.string()) + " && " + quote(VEXA_BINARY);
+        m_lastFolder = folder;
+        std::string command = "cd " + quote(folder.string()) + " && " + quote(binary);
         for (const std::string& a : production.arguments) command += " " + quote(a);
         command += " >out.txt 2>err.txt";
         Outcome run;
@@ -83,6 +89,7 @@ protected:
     }
 
     fs::path m_dir;
+    fs::path m_lastFolder;
     int m_runs = 0;
 };
 
@@ -193,6 +200,92 @@ TEST_F(GoldenTest, ArchiveIsSearchedBeforeTheFileSystem) {
         EXPECT_EQ(run.status, 0) << c.what;
         EXPECT_EQ(run.out, "") << c.what;
         EXPECT_EQ(run.err, c.err) << c.what;
+    }
+}
+
+// A show runs its timeline against the clock: point events carry their own
+// times, so what they print does not depend on the frame rate.
+TEST_F(GoldenTest, PlaysATimelineUntilTheClockStops) {
+    const Outcome run = play(demo(
+        "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 }\n"
+        "syncronizer = Syncronizer { start = 0 stop = 0.3 }\n"
+        "tp = TimePrinter ()\n"
+        "initialization = tp\n"
+        "events = EventList ( 0.1 tp Update ()  0.2 \"late\" Print ()\n"
+        "                     ( 0 0.3 ) graphicsSystem ClearScreen { }\n"
+        "                     ( 0 0.3 ) MainWindow { } Draw () )\n"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "command time: 0\ncommand time: 0.1\n\"late\"\n");
+    EXPECT_EQ(run.err, "");
+}
+
+// RGBA pixels of a PNG file, top row first.
+std::vector<uint8_t> readPng(const fs::path& path, int& width, int& height) {
+    static bool initialised = false;
+    if (!initialised) {
+        ilInit();
+        ilEnable(IL_ORIGIN_SET);
+        ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+        initialised = true;
+    }
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    std::vector<uint8_t> pixels;
+    if (ilLoadImage(path.c_str()) && ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE)) {
+        width = ilGetInteger(IL_IMAGE_WIDTH);
+        height = ilGetInteger(IL_IMAGE_HEIGHT);
+        const uint8_t* data = ilGetData();
+        pixels.assign(data, data + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    }
+    ilDeleteImages(1, &image);
+    return pixels;
+}
+
+// The capture tool steps the clock by 1 / fps and writes each presented frame;
+// a picture blitted over the whole window shows its top row at the top.
+TEST_F(GoldenTest, CaptureWritesEveryFrameUpright) {
+    const fs::path picture = m_dir / "picture.png";
+    // Two rows, bottom first: blue at the bottom, red at the top.
+    Vexa::writePng(picture.string(), 2, 2, {0, 0, 255, 255, 0, 0, 255, 255, 255, 0, 0, 255, 255, 0, 0, 255});
+    Production production = demo(
+        "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 }\n"
+        "syncronizer = Syncronizer { start = 0 stop = 1 }\n"
+        "pic = Texture2D { directory = \"" + m_dir.string() + "\" file = File \"picture.png\" }\n"
+        "blit = Blit { texture = pic center = < 0 0 > dimensions = < 2 2 > }\n"
+        "green = ClearScreen { color = < 0 1 0 1 > }\n"
+        "events = EventList ( 0 pic Load ()  ( 0 1 ) blit Draw ()\n"
+        "                     ( 0.5 1 1 ) graphicsSystem green\n"
+        "                     ( 0 1 2 ) MainWindow { } Draw () )\n");
+    production.arguments = {"--fps", "2", "--out", "frames"};
+    const Outcome run = play(production, VEXA_CAPTURE_BINARY);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    ASSERT_NE(run.err.find("frame 3 of 3"), std::string::npos) << run.err;
+    const fs::path frames = m_lastFolder / "frames";
+    EXPECT_FALSE(fs::exists(frames / "frame_000003.png"));
+    const struct {
+        const char* file;
+        uint8_t top[3];
+        uint8_t bottom[3];
+    } expected[] = {
+        {"frame_000000.png", {255, 0, 0}, {0, 0, 255}},
+        {"frame_000001.png", {0, 255, 0}, {0, 255, 0}},
+        {"frame_000002.png", {0, 255, 0}, {0, 255, 0}},
+    };
+    for (const auto& e : expected) {
+        int width = 0;
+        int height = 0;
+        const std::vector<uint8_t> pixels = readPng(frames / e.file, width, height);
+        ASSERT_EQ(width, 64) << e.file;
+        ASSERT_EQ(height, 48) << e.file;
+        // Rows at the centres of the picture's two texel rows.
+        const uint8_t* top = &pixels[(12 * 64 + 32) * 4];
+        const uint8_t* bottom = &pixels[(36 * 64 + 32) * 4];
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_NEAR(top[c], e.top[c], 8) << e.file << " top channel " << c;
+            EXPECT_NEAR(bottom[c], e.bottom[c], 8) << e.file << " bottom channel " << c;
+        }
     }
 }
 
