@@ -1,10 +1,13 @@
 #include "Parser/Functions/Diagnostics.h"
 
+#include <cmath>
 #include <iomanip>
 #include <iostream>
 
 #include "Parser/Exceptions.h"
+#include "Parser/Functions/RenderingObjects.h"
 #include "Parser/IniFunction.h"
+#include "Rendering/Common/RenderMachine.h"
 
 namespace Vexa {
 
@@ -19,6 +22,7 @@ VEXA_TYPE(Speedometer)
 VEXA_TYPE(TimePrinter)
 VEXA_TYPE(TestHandler)
 VEXA_TYPE(Tapper)
+VEXA_TYPE(TestRotater)
 #undef VEXA_TYPE
 }  // namespace Types
 
@@ -103,6 +107,37 @@ void TapperObject::execute(CommandObject& command) {
     m_lastTap = t;
 }
 
+Matrix scaledRotation(float angle, const Vec3f& axis, float scale) {
+    float x = axis[0], y = axis[1], z = axis[2];
+    const float length = std::sqrt(x * x + y * y + z * z);
+    Matrix m = Matrix::identity();
+    if (length > 0.0f && std::isfinite(length)) {
+        x /= length;
+        y /= length;
+        z /= length;
+        const float c = std::cos(angle), s = std::sin(angle), t = 1.0f - c;
+        const float r[3][3] = {
+            {t * x * x + c, t * x * y - s * z, t * x * z + s * y},
+            {t * x * y + s * z, t * y * y + c, t * y * z - s * x},
+            {t * x * z - s * y, t * y * z + s * x, t * z * z + c},
+        };
+        for (int row = 0; row < 3; ++row)
+            for (int column = 0; column < 3; ++column) m.at(row, column) = r[row][column];
+    }
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column) m.at(row, column) *= scale;
+    return m;
+}
+
+void TestRotaterObject::execute(CommandObject& command) {
+    if (command.commandKind() != CommandKinds::Draw()) {
+        IniObject::execute(command);
+        return;
+    }
+    const Matrix m = scaledRotation(m_angle->value(), m_axis->value(), m_scale->value());
+    m_machine->multMatrix(&m, MATRIX_WORLD);
+}
+
 namespace {
 
 /* Speedometer { interval = 2 enable = <bool> } */
@@ -133,7 +168,21 @@ public:
     IniObject* create() override { return new T(); }
 };
 
+/* TestRotater { graphicsSystem scale angle axis } */
+class F_TestRotater : public IniFunction {
+public:
+    F_TestRotater() : IniFunction("TestRotater") {}
+    IniObject* create() override {
+        auto* graphics = static_cast<GraphicsSystemObject*>(getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
+        auto* scale = static_cast<NumberObject*>(getRecordedObject("scale", Types::Number()));
+        auto* angle = static_cast<NumberObject*>(getRecordedObject("angle", Types::Number()));
+        auto* axis = static_cast<Vec3dObject*>(getRecordedObject("axis", Types::Vec3d()));
+        return new TestRotaterObject(graphics->renderMachine(), angle, axis, scale);
+    }
+};
+
 F_Speedometer s_speedometer;
+F_TestRotater s_testRotater;
 F_Plain<TimePrinterObject> s_timePrinter("TimePrinter");
 F_Plain<TestHandlerObject> s_testHandler("TestHandler");
 F_Plain<TapperObject> s_tapper("Tapper");

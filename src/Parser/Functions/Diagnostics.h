@@ -13,7 +13,11 @@ const TypeObject* Speedometer();
 const TypeObject* TimePrinter();
 const TypeObject* TestHandler();
 const TypeObject* Tapper();
+const TypeObject* TestRotater();
 }  // namespace Types
+
+class RenderMachine;
+struct Matrix;
 
 class SpeedometerObject : public IniObject {
 public:
@@ -55,6 +59,28 @@ public:
 private:
     float m_lastTap = -1.0f;
 };
+
+// On Draw, multiplies the world matrix by a rotation about an axis, scaled;
+// the angle, axis and scale are read from their objects at each Draw, so
+// animated values make it move.
+class TestRotaterObject : public IniObject {
+public:
+    TestRotaterObject(RenderMachine* machine, const NumberObject* angle, const Vec3dObject* axis,
+                      const NumberObject* scale)
+        : m_machine(machine), m_angle(angle), m_axis(axis), m_scale(scale) {}
+    const TypeObject* type() const override { return Types::TestRotater(); }
+    void execute(CommandObject& command) override;
+
+private:
+    RenderMachine* m_machine;
+    const NumberObject* m_angle;
+    const Vec3dObject* m_axis;
+    const NumberObject* m_scale;
+};
+
+// The right-handed rotation by `angle` radians about `axis` (normalised; a
+// zero axis gives no rotation), every element of its 3x3 part times `scale`.
+Matrix scaledRotation(float angle, const Vec3f& axis, float scale);
 
 // The counter new Speedometers read; null restores the steady clock.
 void setSpeedometerCounter(const Counter* counter);

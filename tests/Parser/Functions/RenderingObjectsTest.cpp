@@ -10,6 +10,7 @@
 
 #include "Parser/Exceptions.h"
 #include "Parser/Functions/Blits.h"
+#include "Parser/Functions/Diagnostics.h"
 #include "Parser/Functions/RenderingObjects.h"
 #include "Parser/IniCommands.h"
 #include "Parser/Parser.h"
@@ -221,6 +222,26 @@ TEST_F(RenderingObjectsTest, BlitSetsItsOwnStateAroundTheDraw) {
                         "setBlend(0)",
                         "setDepthTest(1)",
                     }));
+}
+
+TEST_F(RenderingObjectsTest, TestRotaterTurnsTheWorldMatrixOnEveryDraw) {
+    m_parser->parseString("spin = 0 r = TestRotater { scale = 2 angle = 1.5707964 axis = < 0 0 3 > }");
+    send(m_parser->lookup("r"), CommandKinds::Update());
+    EXPECT_TRUE(take().empty());
+    send(m_parser->lookup("r"), CommandKinds::Draw());
+    const Matrix& world = *m_machine->getMatrix(MATRIX_WORLD);
+    // A quarter turn about z, twice as large: x goes to 2y, y to -2x.
+    const float expected[4][4] = {{0, -2, 0, 0}, {2, 0, 0, 0}, {0, 0, 2, 0}, {0, 0, 0, 1}};
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column)
+            EXPECT_NEAR(world.at(row, column), expected[row][column], 1e-5f) << row << "," << column;
+    send(m_parser->lookup("r"), CommandKinds::Draw());
+    EXPECT_NEAR(m_machine->getMatrix(MATRIX_WORLD)->at(0, 0), -4.0f, 1e-5f);
+
+    const Matrix still = scaledRotation(1.0f, Vec3f{}, 3.0f);
+    EXPECT_EQ(still.at(0, 0), 3.0f);
+    EXPECT_EQ(still.at(1, 0), 0.0f);
+    EXPECT_EQ(still.at(3, 3), 1.0f);
 }
 
 TEST(BlitCorners, RotationAndYScaleShapeTheQuad) {
