@@ -670,12 +670,20 @@ void RecordingRenderMachine::setTextureFactor(const Color* color) {
     record(call("setTextureFactor", {format(color)}));
 }
 
-void RecordingRenderMachine::setDepthTest(bool enable) { record(call("setDepthTest", {flag(enable)})); }
+void RecordingRenderMachine::setDepthTest(bool enable) {
+    record(call("setDepthTest", {flag(enable)}));
+    m_depthTest = enable;
+}
 
 void RecordingRenderMachine::setDepthWrite(bool enable) { record(call("setDepthWrite", {flag(enable)})); }
 
 void RecordingRenderMachine::setDepthFunc(int func) {
     record(call("setDepthFunc", {named(Enums::compareFunc, func)}));
+    m_depthFunc = func;
+}
+
+std::vector<RenderState::Entry> RecordingRenderMachine::stateEntries() const {
+    return {{"DEPTH_TEST", m_depthTest ? "true" : "false"}, {"DEPTH_FUNC", named(Enums::compareFunc, m_depthFunc)}};
 }
 
 void RecordingRenderMachine::setDepthBias(float constant, float linear) {
@@ -822,9 +830,14 @@ ImageLoader* RecordingRenderMachine::createImageLoader() {
 RenderState* RecordingRenderMachine::createState() {
     std::string name = m_log->newName("state");
     record("createState() -> " + name);
-    return new FakeRenderState(m_log, std::move(name));
+    auto* state = new FakeRenderState(m_log, std::move(name));
+    state->set(stateEntries());
+    return state;
 }
 
-void RecordingRenderMachine::captureState(RenderState* state) { record(call("captureState", {nameOf(state)})); }
+void RecordingRenderMachine::captureState(RenderState* state) {
+    record(call("captureState", {nameOf(state)}));
+    if (auto* fake = dynamic_cast<FakeRenderState*>(state)) fake->set(stateEntries());
+}
 
 }  // namespace Vexa

@@ -239,9 +239,16 @@ private:
                   const TextureDescription& description, bool cube);
 };
 
+// A snapshot of the two states the recording machine follows: the depth
+// test switch and the depth function.
 class FakeRenderState : public RenderState, public RecordedResource {
 public:
     using RecordedResource::RecordedResource;
+    std::vector<Entry> entries() const override { return m_entries; }
+    void set(std::vector<Entry> entries) { m_entries = std::move(entries); }
+
+private:
+    std::vector<Entry> m_entries;
 };
 
 // What the machine reports through getMaxTextureUnits, getMaxLights and
@@ -397,6 +404,9 @@ private:
     ViewportPixels m_viewport;
     RenderTarget* m_target = nullptr;
     float m_pointSizePixels = 0.0f;
+    bool m_depthTest = true;
+    int m_depthFunc = LESS;
+    std::vector<RenderState::Entry> stateEntries() const;
 };
 
 }  // namespace Vexa

@@ -244,6 +244,23 @@ TEST_F(RenderingObjectsTest, TestRotaterTurnsTheWorldMatrixOnEveryDraw) {
     EXPECT_EQ(still.at(3, 3), 1.0f);
 }
 
+TEST_F(RenderingObjectsTest, RenderStatesPrintAndCompareTheirSnapshots) {
+    m_parser->parseString("a = RenderState { } b = RenderState { } diff = CompareState b");
+    IniObject* a = m_parser->lookup("a");
+    auto output = [&](IniObject* target, CommandObject&& command) {
+        testing::internal::CaptureStdout();
+        target->execute(command);
+        return testing::internal::GetCapturedStdout();
+    };
+    EXPECT_EQ(output(a, SimpleCommand(0, CommandKinds::Print())), "DEPTH_TESTtrue\nDEPTH_FUNCLESS\n");
+    EXPECT_EQ(output(a, CompareStateCommand(static_cast<RenderStateObject*>(m_parser->lookup("b")))), "");
+    m_machine->setDepthTest(false);
+    m_machine->setDepthFunc(GREATER);
+    send(a, CommandKinds::StoreState());
+    EXPECT_EQ(output(a, CompareStateCommand(static_cast<RenderStateObject*>(m_parser->lookup("b")))),
+              "Differences:\n  DEPTH_TESTfalse <> true\n  DEPTH_FUNCGREATER <> LESS\n");
+}
+
 TEST(BlitCorners, RotationAndYScaleShapeTheQuad) {
     const auto near = [](const std::array<Vec2f, 4>& got, const std::array<std::array<float, 2>, 4>& want) {
         for (int i = 0; i < 4; ++i)
