@@ -239,7 +239,7 @@ BlockObject* Parser::parseStatements(bool newScope) {
         for (;;) {
             const Token& t = current();
             if (t.kind == Token::Symbol && t.symbol != '@') break;
-            if (!statement()) break;
+            if (!statement(kEvaluated)) break;
         }
     } catch (...) {
         if (newScope) {
@@ -258,20 +258,25 @@ BlockObject* Parser::parseStatements(bool newScope) {
 // Tries the statement forms in order: binding, include, conditional, macro
 // definition. A form that cannot match by its first tokens is not tried, which
 // gives the same outcome as trying it and rewinding, without the cost.
-bool Parser::statement() {
+bool Parser::statement(const StatementForms& forms) {
     const Token& t = current();
-    if (t.kind == Token::Name) return attempt(&Parser::binding);
+    if (t.kind == Token::Name) return attempt(forms.binding);
     if (!t.isSymbol('@')) return false;
     const Source& s = source();
     const std::size_t next = s.positions.back() + 1;
     if (next >= s.tokens.size() || s.tokens[next].kind != Token::Name) return false;
     const std::string_view keyword = s.tokens[next].text;
-    if (keyword == "local") return attempt(&Parser::binding) || attempt(&Parser::include);
-    if (keyword == "include") return attempt(&Parser::include);
-    if (keyword == "if" || keyword == "ifnot") return attempt(&Parser::conditional);
-    if (keyword == "def") return attempt(&Parser::macroDefinition);
+    if (keyword == "local") return attempt(forms.binding) || attempt(forms.include);
+    if (keyword == "include") return attempt(forms.include);
+    if (keyword == "if" || keyword == "ifnot") return attempt(forms.conditional);
+    if (keyword == "def") return attempt(forms.definition);
     return false;
 }
+
+const Parser::StatementForms Parser::kEvaluated = {&Parser::binding, &Parser::include, &Parser::conditional,
+                                                    &Parser::macroDefinition};
+const Parser::StatementForms Parser::kSkipped = {&Parser::skipBinding, &Parser::skipInclude,
+                                                  &Parser::skipConditional, &Parser::skipDefinition};
 
 // Runs one statement form; when it fails recoverably the position goes back
 // to where the form began.
@@ -634,27 +639,11 @@ void Parser::skipStatements() {
     for (;;) {
         const Token& t = current();
         if (t.kind == Token::Symbol && t.symbol != '@') break;
-        if (!skipStatement()) break;
+        if (!statement(kSkipped)) break;
     }
 }
 
-bool Parser::skipStatement() {
-    const Token& t = current();
-    if (t.kind == Token::Name) return skipAttempt(&Parser::skipBinding);
-    if (!t.isSymbol('@')) return false;
-    const Source& s = source();
-    const std::size_t next = s.positions.back() + 1;
-    if (next >= s.tokens.size() || s.tokens[next].kind != Token::Name) return false;
-    const std::string_view keyword = s.tokens[next].text;
-    if (keyword == "local")
-        return skipAttempt(&Parser::skipBinding) || skipAttempt(&Parser::skipInclude);
-    if (keyword == "include") return skipAttempt(&Parser::skipInclude);
-    if (keyword == "if" || keyword == "ifnot") return skipAttempt(&Parser::skipConditional);
-    if (keyword == "def") return skipAttempt(&Parser::skipDefinition);
-    return false;
-}
 
-bool Parser::skipAttempt(void (Parser::*form)()) { return attempt(form); }
 
 /* skip binding -> [@local] name [':' skip expr] '=' skip expr */
 void Parser::skipBinding() {

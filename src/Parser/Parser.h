@@ -85,7 +85,16 @@ private:
     void pushFileSource(const std::string& fileName);
     void parseTopLevel(BlockObject* scope);
     BlockObject* parseStatements(bool newScope);
-    bool statement();
+    // The four statement forms, evaluated or only checked for shape.
+    struct StatementForms {
+        void (Parser::*binding)();
+        void (Parser::*include)();
+        void (Parser::*conditional)();
+        void (Parser::*definition)();
+    };
+    static const StatementForms kEvaluated;
+    static const StatementForms kSkipped;
+    bool statement(const StatementForms& forms);
     bool attempt(void (Parser::*form)());
     void binding();
     void include();
@@ -101,8 +110,6 @@ private:
 
     // Skipping inactive branches.
     void skipStatements();
-    bool skipStatement();
-    bool skipAttempt(void (Parser::*form)());
     void skipBinding();
     void skipInclude();
     void skipConditional();
