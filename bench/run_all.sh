@@ -9,3 +9,5 @@ for bin in "$build"/bench/*_bench; do
 done
 echo "== lua_compare"
 bash "$(dirname "$0")/lua_compare.sh" "$build"
+echo "== demo"
+bash "$(dirname "$0")/demo_bench.sh" "$build"
