@@ -1,6 +1,7 @@
 #include "Platform/SdlWindow.h"
 
 #include <SDL.h>
+#include <SDL_opengl.h>
 #include <dlfcn.h>
 #include <link.h>
 
@@ -274,6 +275,13 @@ bool s_videoStarted = false;
 
 bool acquireVideo() {
     if (s_videoStarted) return true;
+    // Interrupt and terminate signals keep ending the process; SDL would
+    // turn them into quit events, which the player ignores.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Without any display to reach, go off screen at once instead of letting
+    // every display driver try (and complain on standard error).
+    if (!SDL_getenv("SDL_VIDEODRIVER") && !SDL_getenv("DISPLAY") && !SDL_getenv("WAYLAND_DISPLAY"))
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, kFallbackDriver);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, kFallbackDriver, SDL_HINT_OVERRIDE);
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
@@ -489,7 +497,12 @@ RenderWindowSDL::~RenderWindowSDL() {
     if (m_fullScreen) SDL_ShowCursor(SDL_ENABLE);
 }
 
-void RenderWindowSDL::present() { SDL_GL_SwapWindow(m_native->window); }
+// The drawing is handed to the driver before the swap: an off-screen swap
+// does not do it by itself, and unflushed frames would pile up in memory.
+void RenderWindowSDL::present() {
+    glFlush();
+    SDL_GL_SwapWindow(m_native->window);
+}
 
 void RenderWindowSDL::makeCurrent() { SDL_GL_MakeCurrent(m_native->window, m_native->context); }
 

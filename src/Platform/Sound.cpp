@@ -208,6 +208,7 @@ void mix(void*, Uint8* bytes, int length) {
 }
 
 SDL_AudioDeviceID openDevice(int mixRate) {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
     SDL_AudioSpec want{};
     want.freq = mixRate;
