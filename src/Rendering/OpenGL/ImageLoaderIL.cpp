@@ -160,6 +160,66 @@ bool jpegSize(const uint8_t* b, size_t size, long* width, long* height) {
     return false;
 }
 
+// Whether the marker segments of a JPEG stream, from its start up to and
+// including the start of scan, lie within the data and a frame header comes
+// before the scan. DevIL's reader spins for a very long time on segments that
+// run past the end, so such streams never reach it.
+bool wellFormedJpeg(const uint8_t* b, size_t size) {
+    size_t at = 2;
+    bool frame = false;
+    while (at + 4 <= size) {
+        if (b[at] != 0xFF) return false;
+        const unsigned marker = b[at + 1];
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+            at += 2;
+            continue;
+        }
+        if (marker == 0xD9) return false;
+        const size_t length = bigEndian16(b + at + 2);
+        if (length < 2 || at + 2 + length > size) return false;
+        if (marker == 0xDA) return frame;
+        frame = frame || (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+                          marker != 0xCC);
+        at += 2 + length;
+    }
+    return false;
+}
+
+// Whether a BMP's headers, palette and pixel rows lie within the data. Only
+// uncompressed and bit-field bitmaps are passed on: DevIL reads outside its
+// buffer when an offset or a run-length stream points past the end.
+bool wellFormedBmp(const uint8_t* b, size_t size) {
+    const uint64_t offset = littleEndian32(b + 10);
+    const uint64_t infoSize = littleEndian32(b + 14);
+    if (infoSize != 12 && infoSize < 40) return false;
+    if (14 + infoSize > size || offset < 14 + infoSize || offset > size) return false;
+    uint64_t width = 0, height = 0, bits = 0, compression = 0, colours = 0;
+    if (infoSize == 12) {
+        width = littleEndian16(b + 18);
+        height = littleEndian16(b + 20);
+        bits = littleEndian16(b + 24);
+    } else {
+        const int32_t w = int32_t(littleEndian32(b + 18)), h = int32_t(littleEndian32(b + 22));
+        width = w < 0 ? 0 - uint64_t(int64_t(w)) : uint64_t(w);
+        height = h < 0 ? 0 - uint64_t(int64_t(h)) : uint64_t(h);
+        bits = littleEndian16(b + 28);
+        compression = littleEndian32(b + 30);
+        colours = littleEndian32(b + 46);
+    }
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+    if (compression != 0 && compression != 3) return false;
+    if (bits <= 8) {
+        const uint64_t entries = colours ? colours : (uint64_t(1) << bits);
+        if (entries > 256 || 14 + infoSize + entries * (infoSize == 12 ? 3 : 4) > size) return false;
+    }
+    const uint64_t rowBytes = (width * bits + 31) / 32 * 4;
+    return width <= kMaxImageEdge && height <= kMaxImageEdge && offset + rowBytes * height <= size;
+}
+
 // An uncompressed TGA shorter than its pixels: DevIL would fill the missing
 // ones with whatever it finds, so it is refused as a read error.
 bool truncatedTga(const uint8_t* b, size_t size) {
@@ -306,6 +366,8 @@ void ImageIL::decode(const void* bytes, size_t size) {
         (width > kMaxImageEdge || height > kMaxImageEdge))
         throwIL(IL_BAD_DIMENSIONS, __LINE__);
     if (kind == ImageKindIL::Tga && truncatedTga(data, size)) throwIL(IL_FILE_READ_ERROR, __LINE__);
+    if (kind == ImageKindIL::Jpeg && !wellFormedJpeg(data, size)) throwIL(IL_INVALID_FILE_HEADER, __LINE__);
+    if (kind == ImageKindIL::Bmp && !wellFormedBmp(data, size)) throwIL(IL_INVALID_FILE_HEADER, __LINE__);
     bindImage();
     drainErrorsIL();
     if (!ilLoadL(ilType(kind), bytes, ILuint(size))) throwFirstErrorIL(__LINE__);
