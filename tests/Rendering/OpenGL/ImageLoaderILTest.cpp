@@ -50,13 +50,11 @@ Bytes encode(ILenum type, bool withAlpha = false) {
 
 // A 2x2 24-bit BMP written by hand: rows stored bottom up, red on top.
 Bytes handBmp() {
-    Bytes b = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
-               40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
-               16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    const uint8_t rows[] = {255, 0, 0, 255, 0, 0, 0, 0,   // bottom row blue (B,G,R), padding
-                            0, 0, 255, 0, 0, 255, 0, 0};  // top row red
-    b.insert(b.end(), rows, rows + sizeof(rows));
-    return b;
+    return {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
+            40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
+            16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+            255, 0, 0, 255, 0, 0, 0, 0,   // bottom row blue (B,G,R), padding
+            0, 0, 255, 0, 0, 255, 0, 0};  // top row red
 }
 
 // kPicture as an uncompressed true-colour TGA written by hand, its rows top
