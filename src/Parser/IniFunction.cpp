@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 #include "Parser/Exceptions.h"
 
@@ -16,6 +17,13 @@ using Registry = std::map<std::string, IniFunction*, std::less<>>;
 Registry& registryMap() {
     static Registry map;
     return map;
+}
+
+// A hashed index over the registry's names (views into its keys), for the
+// lookup the parser makes at every name it reads.
+std::unordered_map<std::string_view, IniFunction*>& registryIndex() {
+    static std::unordered_map<std::string_view, IniFunction*> index;
+    return index;
 }
 
 const char* typeName(const IniObject* object) {
@@ -44,12 +52,18 @@ int32_t lookupEnum(const EnumEntry* table, std::string_view text) {
     VEXA_THROW(ParseException, "Undefined enum name.");
 }
 
-IniFunction::IniFunction(const char* name) : m_name(name) { registryMap()[name] = this; }
+IniFunction::IniFunction(const char* name) : m_name(name) {
+    auto it = registryMap().insert_or_assign(name, this).first;
+    registryIndex()[it->first] = this;
+}
 
 IniFunction::~IniFunction() {
     auto& map = registryMap();
     auto it = map.find(m_name);
-    if (it != map.end() && it->second == this) map.erase(it);
+    if (it != map.end() && it->second == this) {
+        registryIndex().erase(it->first);
+        map.erase(it);
+    }
 }
 
 const Registry& IniFunction::registry() { return registryMap(); }
@@ -57,9 +71,9 @@ const Registry& IniFunction::registry() { return registryMap(); }
 bool IniFunction::isFunction(std::string_view name) { return find(name) != nullptr; }
 
 IniFunction* IniFunction::find(std::string_view name) {
-    const auto& map = registryMap();
-    auto it = map.find(name);
-    return it == map.end() ? nullptr : it->second;
+    const auto& index = registryIndex();
+    auto it = index.find(name);
+    return it == index.end() ? nullptr : it->second;
 }
 
 // Call protocol: the new object holds every recorded parameter (and so keeps
