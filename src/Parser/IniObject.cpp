@@ -52,17 +52,18 @@ void IniObject::release() {
 
 void IniObject::hold(IniObject* other) {
     if (!other) return;
-    if (m_held.insert(other).second) other->addRef();
+    if (!m_held) m_held = std::make_unique<std::set<IniObject*>>();
+    if (m_held->insert(other).second) other->addRef();
 }
 
 bool IniObject::holds(const IniObject* other) const {
-    return m_held.count(const_cast<IniObject*>(other)) != 0;
+    return m_held && m_held->count(const_cast<IniObject*>(other)) != 0;
 }
 
 void IniObject::releaseHeld() {
-    std::set<IniObject*> held;
-    held.swap(m_held);
-    for (IniObject* object : held) {
+    if (!m_held) return;
+    const std::unique_ptr<std::set<IniObject*>> held = std::move(m_held);
+    for (IniObject* object : *held) {
         object->dropDestinationsOf(this);
         object->release();
     }
@@ -117,7 +118,8 @@ bool IniObject::reaches(const IniObject* from, const IniObject* to) {
         const IniObject* o = pending.back();
         pending.pop_back();
         if (o == to) return true;
-        for (const IniObject* h : o->m_held)
+        if (!o->m_held) continue;
+        for (const IniObject* h : *o->m_held)
             if (seen.insert(h).second) pending.push_back(h);
     }
     return false;

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -80,7 +81,8 @@ private:
     };
 
     int32_t m_refCount = 0;
-    std::set<IniObject*> m_held;
+    // Most objects hold nothing, so the set is made on the first hold.
+    std::unique_ptr<std::set<IniObject*>> m_held;
     std::vector<Destination>* m_destinations = nullptr;
     int32_t m_queued = 0;  // entries of this object in the garbage list
 };
