@@ -525,4 +525,6 @@ void* RenderWindowSDL::glContext() const { return m_native->context; }
 
 void* RenderWindowSDL::nativeWindow() const { return m_native->window; }
 
+void* glProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
+
 }  // namespace Vexa

@@ -83,4 +83,8 @@ private:
     std::unique_ptr<Native> m_native;
 };
 
+// The address of an OpenGL entry point of the current context's driver, or
+// null; valid once a window exists.
+void* glProcAddress(const char* name);
+
 }  // namespace Vexa

@@ -135,7 +135,7 @@ struct ExtensionsGL {
 // The process-wide entry points; all null until loadExtensionsGL() ran.
 const ExtensionsGL& gl();
 
-// Function-pointer lookup, normally SDL_GL_GetProcAddress.
+// Function-pointer lookup, normally the window layer's glProcAddress.
 using ProcLoaderGL = void* (*)(const char* name);
 
 // Reads the extension string of the current context and fetches every entry

@@ -1,7 +1,5 @@
 #include "Rendering/OpenGL/RenderMachineGL.h"
 
-#include <SDL_video.h>
-
 #include <algorithm>
 
 #include "Parser/Exceptions.h"
@@ -18,7 +16,7 @@ static const char* const kUnit = "Rendering/OpenGL/RenderMachineGL";
 
 namespace {
 
-void* procAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
+void* procAddress(const char* name) { return glProcAddress(name); }
 
 void enableGL(GLenum capability, bool enable) {
     if (enable)
