@@ -452,17 +452,7 @@ void Parser::macroDefinition() {
     macro->touch();
     expectSymbol('(');
     while (!acceptSymbol(')')) macro->m_parameters.emplace_back(expectName());
-    expectSymbol('{');
-    for (int depth = 1;;) {
-        const Token& t = current();
-        advance();
-        if (t.isSymbol('{')) {
-            ++depth;
-        } else if (t.isSymbol('}') && --depth == 0) {
-            break;
-        }
-        macro->m_source.tokens.appendCopy(t);
-    }
+    macroBody(&macro->m_source.tokens);
     currentScope()->bind(name, macro, true);
     // The table keeps its macros alive for the parser's lifetime.
     macro->addRef();
@@ -689,6 +679,11 @@ void Parser::skipDefinition() {
     expectName();
     expectSymbol('(');
     while (!acceptSymbol(')')) expectName();
+    macroBody(nullptr);
+}
+
+/* body -> '{' tokens with balanced braces '}' ; the outer braces are not kept */
+void Parser::macroBody(TokenArray* body) {
     expectSymbol('{');
     for (int depth = 1;;) {
         const Token& t = current();
@@ -698,6 +693,7 @@ void Parser::skipDefinition() {
         } else if (t.isSymbol('}') && --depth == 0) {
             break;
         }
+        if (body) body->appendCopy(t);
     }
 }
 

@@ -101,6 +101,8 @@ private:
     void conditional();
     bool condition();
     void macroDefinition();
+    // Reads a braced macro body, copying its tokens into `body` when given.
+    void macroBody(TokenArray* body);
     IniObject* expression();
     IniObject* vector();
     IniObject* callMacro(MacroObject* macro);
