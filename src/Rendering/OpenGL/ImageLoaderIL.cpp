@@ -129,12 +129,21 @@ bool plausibleTga(const uint8_t* b, size_t size) {
     return size > kTgaHeader + idLength + mapBytes;
 }
 
-// The frame header of a JPEG stream: walks the marker segments up to the
-// first start-of-frame marker.
-bool jpegSize(const uint8_t* b, size_t size, long* width, long* height) {
+// What the marker segments of a JPEG stream say, from its start up to the
+// start of scan: the size in the frame header, and whether every segment up
+// to and including the start of scan lies within the data.
+struct JpegLayout {
+    bool frame = false;
+    bool scan = false;
+    long width = 0;
+    long height = 0;
+};
+
+JpegLayout jpegLayout(const uint8_t* b, size_t size) {
+    JpegLayout layout;
     size_t at = 2;
     while (at + 4 <= size) {
-        if (b[at] != 0xFF) return false;
+        if (b[at] != 0xFF) break;
         const unsigned marker = b[at + 1];
         if (marker == 0xFF) {
             ++at;
@@ -144,49 +153,31 @@ bool jpegSize(const uint8_t* b, size_t size, long* width, long* height) {
             at += 2;
             continue;
         }
-        if (marker == 0xD9 || marker == 0xDA) return false;
+        if (marker == 0xD9) break;
         const size_t length = bigEndian16(b + at + 2);
+        if (length < 2 || at + 2 + length > size) break;
+        if (marker == 0xDA) {
+            layout.scan = true;
+            break;
+        }
         const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
                            marker != 0xCC;
-        if (frame) {
-            if (at + 9 > size) return false;
-            *height = long(bigEndian16(b + at + 5));
-            *width = long(bigEndian16(b + at + 7));
-            return true;
+        if (frame && !layout.frame && length >= 7) {
+            layout.frame = true;
+            layout.height = long(bigEndian16(b + at + 5));
+            layout.width = long(bigEndian16(b + at + 7));
         }
-        if (length < 2) return false;
         at += 2 + length;
     }
-    return false;
+    return layout;
 }
 
-// Whether the marker segments of a JPEG stream, from its start up to and
-// including the start of scan, lie within the data and a frame header comes
-// before the scan. DevIL's reader spins for a very long time on segments that
-// run past the end, so such streams never reach it.
+// A stream whose segments run past the end, or with no frame header before
+// its scan, never reaches DevIL: its reader spins for a very long time on
+// such data.
 bool wellFormedJpeg(const uint8_t* b, size_t size) {
-    size_t at = 2;
-    bool frame = false;
-    while (at + 4 <= size) {
-        if (b[at] != 0xFF) return false;
-        const unsigned marker = b[at + 1];
-        if (marker == 0xFF) {
-            ++at;
-            continue;
-        }
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
-            at += 2;
-            continue;
-        }
-        if (marker == 0xD9) return false;
-        const size_t length = bigEndian16(b + at + 2);
-        if (length < 2 || at + 2 + length > size) return false;
-        if (marker == 0xDA) return frame;
-        frame = frame || (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                          marker != 0xCC);
-        at += 2 + length;
-    }
-    return false;
+    const JpegLayout layout = jpegLayout(b, size);
+    return layout.frame && layout.scan;
 }
 
 // Whether a BMP's headers, palette and pixel rows lie within the data. Only
@@ -306,7 +297,12 @@ bool declaredImageSize(ImageKindIL kind, const uint8_t* b, size_t size, long* wi
         *width = long(bigEndian32(b + 16));
         *height = long(bigEndian32(b + 20));
         return true;
-    case ImageKindIL::Jpeg: return jpegSize(b, size, width, height);
+    case ImageKindIL::Jpeg: {
+        const JpegLayout layout = jpegLayout(b, size);
+        *width = layout.width;
+        *height = layout.height;
+        return layout.frame;
+    }
     case ImageKindIL::Bmp: {
         if (littleEndian32(b + 14) == 12) {
             *width = long(littleEndian16(b + 18));
