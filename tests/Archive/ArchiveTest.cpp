@@ -13,6 +13,7 @@
 
 #include "Common/DataBlock.h"
 #include "Parser/Exceptions.h"
+#include "Support/TempDir.h"
 
 namespace fs = std::filesystem;
 using Vexa::Archive;
@@ -20,6 +21,8 @@ using Vexa::ArchiveDataBlock;
 using Vexa::FileDataBlock;
 
 namespace {
+
+using Vexa::TempDir;
 
 // Bytes held in memory, loaded like a file: a fresh buffer plus a zero byte.
 class MemoryBlock : public Vexa::DataBlock {
@@ -69,24 +72,6 @@ std::string member(const std::string& name, const std::string& data) {
 }
 
 std::string sizedData(std::size_t size, char fill) { return std::string(size, fill); }
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/vexa-archive-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~TempDir() { fs::remove_all(m_path); }
-    const std::string& path() const { return m_path; }
-    void write(const std::string& relative, const std::string& bytes) const {
-        const fs::path p = fs::path(m_path) / relative;
-        fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << bytes;
-    }
-
-private:
-    std::string m_path;
-};
 
 std::string memberText(const Archive& archive, const std::string& name) {
     const auto found = archive.find(name);

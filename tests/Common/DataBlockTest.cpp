@@ -12,6 +12,7 @@
 
 #include "Parser/Exceptions.h"
 #include "Platform/FileSystem.h"
+#include "Support/TempDir.h"
 
 namespace fs = std::filesystem;
 using Vexa::FileDataBlock;
@@ -19,24 +20,7 @@ using Vexa::GZipDataBlock;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/vexa-datablock-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~TempDir() { fs::remove_all(m_path); }
-    std::string operator/(const std::string& relative) const { return m_path + "/" + relative; }
-    std::string write(const std::string& relative, const std::string& bytes) const {
-        const fs::path p = fs::path(m_path) / relative;
-        fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << bytes;
-        return p.string();
-    }
-
-private:
-    std::string m_path;
-};
+using Vexa::TempDir;
 
 // Bytes with zeros and every byte value, so text-only handling shows.
 std::string pattern(std::size_t size) {

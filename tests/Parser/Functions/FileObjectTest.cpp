@@ -12,6 +12,7 @@
 #include "Parser/Exceptions.h"
 #include "Parser/IniCommands.h"
 #include "Parser/IniFunction.h"
+#include "Support/TempDir.h"
 
 namespace fs = std::filesystem;
 using Vexa::ArchiveObject;
@@ -24,23 +25,7 @@ using Vexa::TupleObject;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/vexa-fileobject-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~TempDir() { fs::remove_all(m_path); }
-    const std::string& path() const { return m_path; }
-    void write(const std::string& relative, const std::string& bytes) const {
-        const fs::path p = fs::path(m_path) / relative;
-        fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << bytes;
-    }
-
-private:
-    std::string m_path;
-};
+using Vexa::TempDir;
 
 // A scope the test owns; named parameters are bound in it.
 class Scope {
