@@ -3,7 +3,6 @@
 // through IniObject::execute. Kinds are identity records compared by address.
 #include <cstdint>
 
-#include "Parser/IniFunction.h"
 #include "Parser/IniObject.h"
 
 namespace Vexa {
@@ -91,16 +90,6 @@ public:
     const CommandKind* commandKind() const override { return CommandKinds::Mouse(); }
 
     int32_t mx, my, dx, dy, bs, bd;
-};
-
-// "Load", "Unload", "Print", ...: makes a SimpleCommand of its kind, time 0.
-class SimpleCommandCreator : public IniFunction {
-public:
-    explicit SimpleCommandCreator(const CommandKind* kind);
-    IniObject* create() override;
-
-private:
-    const CommandKind* m_kind;
 };
 
 }  // namespace Vexa

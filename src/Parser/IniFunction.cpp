@@ -1,6 +1,8 @@
 #include "Parser/IniFunction.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 
@@ -12,18 +14,13 @@ static const char* const kUnit = "Parser/IniFunction";
 
 namespace {
 
-using Registry = std::map<std::string, IniFunction*, std::less<>>;
+// Function names (the literals of the units' tables) to instances, for the
+// lookup the parser makes at every name it reads.
+using Registry = std::unordered_map<std::string_view, IniFunction*>;
 
-Registry& registryMap() {
+Registry& registry() {
     static Registry map;
     return map;
-}
-
-// A hashed index over the registry's names (views into its keys), for the
-// lookup the parser makes at every name it reads.
-std::unordered_map<std::string_view, IniFunction*>& registryIndex() {
-    static std::unordered_map<std::string_view, IniFunction*> index;
-    return index;
 }
 
 const char* typeName(const IniObject* object) {
@@ -52,28 +49,34 @@ int32_t lookupEnum(const EnumEntry* table, std::string_view text) {
     VEXA_THROW(ParseException, "Undefined enum name.");
 }
 
-IniFunction::IniFunction(const char* name) : m_name(name) {
-    auto it = registryMap().insert_or_assign(name, this).first;
-    registryIndex()[it->first] = this;
+void IniFunction::registerFunction(const char* name, IniFunction* function) {
+    if (!registry().emplace(name, function).second)
+        VEXA_THROW(Exception, std::string("Function '") + name + "' is registered twice.");
 }
 
-IniFunction::~IniFunction() {
-    auto& map = registryMap();
-    auto it = map.find(m_name);
-    if (it != map.end() && it->second == this) {
-        registryIndex().erase(it->first);
-        map.erase(it);
+void IniFunction::unregisterFunction(std::string_view name) { registry().erase(name); }
+
+FunctionRegistrar::FunctionRegistrar(const FunctionEntry* table, std::size_t count)
+    : m_table(table), m_count(count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        try {
+            IniFunction::registerFunction(table[i].name, table[i].function);
+        } catch (const Exception& e) {
+            std::fprintf(stderr, "vexa: %s\n", e.message().c_str());
+            std::exit(EXIT_FAILURE);
+        }
     }
 }
 
-const Registry& IniFunction::registry() { return registryMap(); }
+FunctionRegistrar::~FunctionRegistrar() {
+    for (std::size_t i = 0; i < m_count; ++i) IniFunction::unregisterFunction(m_table[i].name);
+}
 
 bool IniFunction::isFunction(std::string_view name) { return find(name) != nullptr; }
 
 IniFunction* IniFunction::find(std::string_view name) {
-    const auto& index = registryIndex();
-    auto it = index.find(name);
-    return it == index.end() ? nullptr : it->second;
+    const auto it = registry().find(name);
+    return it == registry().end() ? nullptr : it->second;
 }
 
 // Call protocol: the new object holds every recorded parameter (and so keeps
@@ -170,7 +173,7 @@ int32_t IniFunction::getEnum(std::string_view name, const EnumEntry* table) cons
     return lookupEnum(table, getString(name));
 }
 
-int32_t IniFunction::getEnum(const EnumEntry* table, std::string_view name,
+int32_t IniFunction::getEnum(std::string_view name, const EnumEntry* table,
                              int32_t defaultValue) const {
     return has(name) ? getEnum(name, table) : defaultValue;
 }
@@ -184,7 +187,7 @@ void IniFunction::bindNumber(std::string_view name, float* destination, float de
         *destination = defaultValue;
         return;
     }
-    bindNumber(name, destination);
+    bindNumberIfGiven(name, destination);
 }
 
 void IniFunction::bindVec3(std::string_view name, Vec3f* destination, const Vec3f& defaultValue) {
@@ -192,7 +195,7 @@ void IniFunction::bindVec3(std::string_view name, Vec3f* destination, const Vec3
         *destination = defaultValue;
         return;
     }
-    bindVec3(name, destination);
+    bindVec3IfGiven(name, destination);
 }
 
 void IniFunction::bindVec4(std::string_view name, Vec4f* destination, const Vec4f& defaultValue) {
@@ -200,18 +203,18 @@ void IniFunction::bindVec4(std::string_view name, Vec4f* destination, const Vec4
         *destination = defaultValue;
         return;
     }
-    bindVec4(name, destination);
+    bindVec4IfGiven(name, destination);
 }
 
-void IniFunction::bindNumber(std::string_view name, float* destination) {
+void IniFunction::bindNumberIfGiven(std::string_view name, float* destination) {
     if (has(name)) bindValue(getObject(name, Types::Number()), destination);
 }
 
-void IniFunction::bindVec3(std::string_view name, Vec3f* destination) {
+void IniFunction::bindVec3IfGiven(std::string_view name, Vec3f* destination) {
     if (has(name)) bindValue(getObject(name, Types::Vec3d()), destination);
 }
 
-void IniFunction::bindVec4(std::string_view name, Vec4f* destination) {
+void IniFunction::bindVec4IfGiven(std::string_view name, Vec4f* destination) {
     if (has(name)) bindValue(getObject(name, Types::Vec4d()), destination);
 }
 

@@ -1,40 +1,46 @@
 #pragma once
-// Script functions: one static instance per class, registered by name at
-// start-up. A call stores the argument and the parameter scope, runs create(),
-// and makes the new object hold every parameter object the accessors recorded.
+// Script functions. Each unit lists the functions it offers in one table of
+// (name, instance) pairs and registers it from one static registrar:
+//
+//     F_Envelope s_envelope;
+//     F_VectorEnvelope s_envelope2d(2);
+//     const FunctionEntry kFunctions[] = {
+//         {"Envelope", &s_envelope},
+//         {"Envelope2d", &s_envelope2d},
+//     };
+//     const FunctionRegistrar s_registrar(kFunctions);
+//
+// A call stores the argument and the parameter scope, runs create(), and makes
+// the new object hold every parameter object the accessors recorded.
+#include <cstddef>
 #include <cstdint>
-#include <map>
 #include <set>
 #include <string>
 #include <string_view>
 
+#include "Parser/EnumTable.h"
 #include "Parser/IniObject.h"
 
 namespace Vexa {
 
-// A script enumeration: (name, value) pairs ended by a pair with a null name.
-struct EnumEntry {
-    const char* name;
-    int32_t value;
-};
-
 class IniFunction {
 public:
-    explicit IniFunction(const char* name);
+    IniFunction() = default;
     virtual IniObject* create() = 0;
-    virtual ~IniFunction();
+    virtual ~IniFunction() = default;
 
     IniFunction(const IniFunction&) = delete;
     IniFunction& operator=(const IniFunction&) = delete;
 
-    // Registry.
+    // Registry. Names are not copied: they are the string literals of the
+    // units' tables. Registering a name that is already registered throws
+    // "Function 'X' is registered twice." and leaves the registry unchanged.
+    static void registerFunction(const char* name, IniFunction* function);
+    static void unregisterFunction(std::string_view name);
     static bool isFunction(std::string_view name);
     static IniFunction* find(std::string_view name);
     // Runs the call protocol; "Undefined function name." when unregistered.
     static IniObject* call(std::string_view name, IniObject* argument, BlockObject* scope);
-    static const std::map<std::string, IniFunction*, std::less<>>& registry();
-
-    const char* name() const { return m_name; }
 
 protected:
     IniObject* argument() const { return m_argument; }
@@ -53,13 +59,16 @@ protected:
     Vec4f getVec4(std::string_view name) const;
     const TypeObject* getType(std::string_view name) const;
     int32_t getEnum(std::string_view name, const EnumEntry* table) const;
-    int32_t getEnum(const EnumEntry* table, std::string_view name, int32_t defaultValue) const;
+    int32_t getEnum(std::string_view name, const EnumEntry* table, int32_t defaultValue) const;
+    // Copies the value into the destination (which follows it when it is
+    // animated); an absent parameter writes the default.
     void bindNumber(std::string_view name, float* destination, float defaultValue);
     void bindVec3(std::string_view name, Vec3f* destination, const Vec3f& defaultValue);
     void bindVec4(std::string_view name, Vec4f* destination, const Vec4f& defaultValue);
-    void bindNumber(std::string_view name, float* destination);
-    void bindVec3(std::string_view name, Vec3f* destination);
-    void bindVec4(std::string_view name, Vec4f* destination);
+    // As above, but an absent parameter leaves the destination unchanged.
+    void bindNumberIfGiven(std::string_view name, float* destination);
+    void bindVec3IfGiven(std::string_view name, Vec3f* destination);
+    void bindVec4IfGiven(std::string_view name, Vec4f* destination);
 
     // Positional parameters: the argument as a list.
     int count() const;
@@ -79,15 +88,36 @@ private:
     IniObject* requireNamed(std::string_view name) const;
     void bindValue(IniObject* object, void* destination);
 
-    const char* m_name;
     IniObject* m_argument = nullptr;
     BlockObject* m_scope = nullptr;
     std::set<IniObject*> m_used;
 };
 
+// One line of a unit's function table.
+struct FunctionEntry {
+    const char* name;
+    IniFunction* function;
+};
+
+// Registers a unit's function table during static initialisation and removes
+// it again at exit. A name registered twice is a programmer error: it prints
+// one line naming the function and ends the process with a failure status.
+class FunctionRegistrar {
+public:
+    template <std::size_t N>
+    explicit FunctionRegistrar(const FunctionEntry (&table)[N]) : FunctionRegistrar(table, N) {}
+    FunctionRegistrar(const FunctionEntry* table, std::size_t count);
+    ~FunctionRegistrar();
+
+    FunctionRegistrar(const FunctionRegistrar&) = delete;
+    FunctionRegistrar& operator=(const FunctionRegistrar&) = delete;
+
+private:
+    const FunctionEntry* m_table;
+    std::size_t m_count;
+};
+
 // Checks `object` against `type`; "<what> is <actual>. <expected> was expected."
 void checkType(const IniObject* object, const TypeObject* type, const std::string& what);
-// The value paired with `text` in the table; "Undefined enum name." otherwise.
-int32_t lookupEnum(const EnumEntry* table, std::string_view text);
 
 }  // namespace Vexa

@@ -115,24 +115,27 @@ private:
 
 class F_TestGraphics : public IniFunction {
 public:
-    F_TestGraphics() : IniFunction("TestGraphics") {}
     IniObject* create() override { return new TestGraphicsObject(); }
 };
 F_TestGraphics s_testGraphics;
 
 class F_TestClock : public IniFunction {
 public:
-    F_TestClock() : IniFunction("TestClock") {}
     IniObject* create() override { return new SyncronizerObject(std::make_unique<FakeClock>()); }
 };
 F_TestClock s_testClock;
 
 class F_TestRecorder : public IniFunction {
 public:
-    F_TestRecorder() : IniFunction("TestRecorder") {}
     IniObject* create() override { return new Recorder(elementString(0)); }
 };
 F_TestRecorder s_testRecorder;
+const FunctionEntry kTestFunctions[] = {
+    {"TestGraphics", &s_testGraphics},
+    {"TestClock", &s_testClock},
+    {"TestRecorder", &s_testRecorder},
+};
+const FunctionRegistrar s_registrar(kTestFunctions);
 
 const char* const kShow =
     "graphicsSystem = TestGraphics ( )\n"

@@ -43,7 +43,6 @@ public:
 // TestProbe: runs the body the test installs and answers a ProbeObject.
 class F_TestProbe : public IniFunction {
 public:
-    F_TestProbe() : IniFunction("TestProbe") {}
     IniObject* create() override {
         auto* probe = new ProbeObject();
         try {
@@ -59,8 +58,11 @@ public:
     using IniFunction::bindElementNumber;
     using IniFunction::bindElementVec3;
     using IniFunction::bindNumber;
+    using IniFunction::bindNumberIfGiven;
     using IniFunction::bindVec3;
+    using IniFunction::bindVec3IfGiven;
     using IniFunction::bindVec4;
+    using IniFunction::bindVec4IfGiven;
     using IniFunction::count;
     using IniFunction::element;
     using IniFunction::elementInt;
@@ -85,10 +87,11 @@ F_TestProbe s_probe;
 // TestAnimated: an AnimatedNumber starting at the given number.
 class F_TestAnimated : public IniFunction {
 public:
-    F_TestAnimated() : IniFunction("TestAnimated") {}
     IniObject* create() override { return new AnimatedNumber(elementNumber(0)); }
 };
 F_TestAnimated s_animated;
+const FunctionEntry kTestFunctions[] = {{"TestProbe", &s_probe}, {"TestAnimated", &s_animated}};
+const FunctionRegistrar s_registrar(kTestFunctions);
 
 const EnumEntry kCompare[] = {{"LESS", 1}, {"GREATER", 2}, {"ALWAYS", 8}, {nullptr, 0}};
 
@@ -167,7 +170,7 @@ TEST_F(IniFunctionTest, AccessorErrorsUseTheirExactMessages) {
         {"p = TestProbe { mode = \"less\" }",
          [](F_TestProbe& f, ProbeObject&) { f.getEnum("mode", kCompare); }, "Undefined enum name."},
         {"p = TestProbe { mode = \"less\" }",
-         [](F_TestProbe& f, ProbeObject&) { f.getEnum(kCompare, "mode", 0); },
+         [](F_TestProbe& f, ProbeObject&) { f.getEnum("mode", kCompare, 0); },
          "Undefined enum name."},
         {"p = TestProbe { mode = 1 }",
          [](F_TestProbe& f, ProbeObject&) { f.getEnum("mode", kCompare); },
@@ -176,10 +179,10 @@ TEST_F(IniFunctionTest, AccessorErrorsUseTheirExactMessages) {
          [](F_TestProbe& f, ProbeObject& p) { f.bindVec3("v", &p.vec3, Vec3f{}); },
          "v is Number. Vec3d was expected."},
         {"p = TestProbe { v = < 1 2 3 > }",
-         [](F_TestProbe& f, ProbeObject& p) { f.bindNumber("v", &p.number); },
+         [](F_TestProbe& f, ProbeObject& p) { f.bindNumberIfGiven("v", &p.number); },
          "v is Vec3d. Number was expected."},
         {"p = TestProbe { v = < 1 2 3 > }",
-         [](F_TestProbe& f, ProbeObject& p) { f.bindVec4("v", &p.vec4); },
+         [](F_TestProbe& f, ProbeObject& p) { f.bindVec4IfGiven("v", &p.vec4); },
          "v is Vec3d. Vec4d was expected."},
         // Positional parameters.
         {"p = TestProbe 5", [](F_TestProbe& f, ProbeObject&) { f.element(1); },
@@ -250,7 +253,7 @@ TEST_F(IniFunctionTest, NamedParametersReadValuesAndDefaults) {
             color = f.getVec4("color");
             type = f.getType("color");
             mode = f.getEnum("mode", kCompare);
-            defaultMode = f.getEnum(kCompare, "missing", 8);
+            defaultMode = f.getEnum("missing", kCompare, 8);
             hasMissing = f.has("missing");
             hasRadius = f.has("radius");
         });
@@ -330,7 +333,7 @@ TEST_F(IniFunctionTest, BoundValuesWriteDefaultsOrLeaveTheFieldUnchanged) {
     run("p = TestProbe { }", [](F_TestProbe& f, ProbeObject& p) {
         f.bindNumber("n", &p.number, 9.0f);
         f.bindVec3("v", &p.vec3, Vec3f{{1, 2, 3}});
-        f.bindVec4("w", &p.vec4);  // no default: unchanged
+        f.bindVec4IfGiven("w", &p.vec4);
     });
     EXPECT_EQ(probe()->number, 9.0f);
     EXPECT_EQ(probe()->vec3[2], 3.0f);
@@ -339,7 +342,7 @@ TEST_F(IniFunctionTest, BoundValuesWriteDefaultsOrLeaveTheFieldUnchanged) {
     run("x = 4 p = TestProbe { n = x v = < 4 5 6 > w = < 1 2 3 4 > }",
         [](F_TestProbe& f, ProbeObject& p) {
             f.bindNumber("n", &p.number, 9.0f);
-            f.bindVec3("v", &p.vec3);
+            f.bindVec3IfGiven("v", &p.vec3);
             f.bindVec4("w", &p.vec4, Vec4f{});
         });
     EXPECT_EQ(probe()->number, 4.0f);
@@ -353,7 +356,7 @@ TEST_F(IniFunctionTest, AnimatedBoundValueKeepsUpdatingTheFieldAndIsHeld) {
     run("a = TestAnimated 1 p = TestProbe { n = a } q = TestProbe ( a )",
         [](F_TestProbe& f, ProbeObject& p) {
             if (f.has("n"))
-                f.bindNumber("n", &p.number);
+                f.bindNumberIfGiven("n", &p.number);
             else
                 f.bindElementNumber(0, &p.number);
         });
@@ -400,13 +403,25 @@ TEST_F(IniFunctionTest, CallProtocolHoldsRecordedObjectsAndReleasesTheArgument) 
     named->touch();
 }
 
-TEST_F(IniFunctionTest, RegistryAnswersNamesAndRejectsUnknownOnes) {
-    for (const char* name : {"Load", "Unload", "Print", "Update", "Draw", "BeginScene", "EndScene",
-                             "ResetState", "StoreState", "Disable", "SetupTextureRendering"})
-        EXPECT_TRUE(IniFunction::isFunction(name)) << name;
-    for (const char* name : {"Mouse", "Keyboard", "draw", "", "TestProbeX"})
-        EXPECT_FALSE(IniFunction::isFunction(name)) << name;
+TEST_F(IniFunctionTest, RegistryRefusesASecondFunctionOfTheSameName) {
+    F_TestAnimated other;
+    IniFunction* const draw = IniFunction::find("Draw");
+    ASSERT_NE(draw, nullptr);
+    try {
+        IniFunction::registerFunction("Draw", &other);
+        FAIL() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.message(), "Function 'Draw' is registered twice.");
+    }
+    EXPECT_EQ(IniFunction::find("Draw"), draw);
+    // At start-up the registrar reports the name and ends the process.
+    const FunctionEntry twice[] = {{"TestOnce", &other}, {"TestOnce", &other}};
+    EXPECT_EXIT(FunctionRegistrar registrar(twice), ::testing::ExitedWithCode(EXIT_FAILURE),
+                "Function 'TestOnce' is registered twice.");
+    EXPECT_FALSE(IniFunction::isFunction("TestOnce"));
+}
 
+TEST_F(IniFunctionTest, UnregisteredNameIsAnExceptionButNotAParseError) {
     auto* argument = new TupleObject();
     argument->touch();
     try {

@@ -59,7 +59,6 @@ public:
 // TestBindNumber: a Consumer whose field is bound to the parameter "value".
 class F_TestBindNumber : public IniFunction {
 public:
-    F_TestBindNumber() : IniFunction("TestBindNumber") {}
     IniObject* create() override {
         auto* consumer = new Consumer();
         bindNumber("value", &consumer->field, 0.0f);
@@ -71,10 +70,14 @@ F_TestBindNumber s_testBindNumber;
 // TestDynamicNumber: a DynamicNumber starting at the given number.
 class F_TestDynamicNumber : public IniFunction {
 public:
-    F_TestDynamicNumber() : IniFunction("TestDynamicNumber") {}
     IniObject* create() override { return new DynamicNumber(elementNumber(0)); }
 };
 F_TestDynamicNumber s_testDynamicNumber;
+const FunctionEntry kTestFunctions[] = {
+    {"TestBindNumber", &s_testBindNumber},
+    {"TestDynamicNumber", &s_testDynamicNumber},
+};
+const FunctionRegistrar s_registrar(kTestFunctions);
 
 class ObjectModelTest : public ::testing::Test {
 protected:

@@ -33,7 +33,6 @@ namespace {
 /* Sum ( value value ... ): numbers, vectors or strings of the first one's type */
 class F_Sum : public IniFunction {
 public:
-    F_Sum() : IniFunction("Sum") {}
     IniObject* create() override {
         const TypeObject* kind = elementType(0);
         if (kind == Types::Number()) return sum<NumberObject, float>(kind);
@@ -92,7 +91,6 @@ IniObject* product(IniObject* left, IniObject* right) {
 /* Mul ( a b ... ) = a * ( b * ( ... ) ) */
 class F_Mul : public IniFunction {
 public:
-    F_Mul() : IniFunction("Mul") {}
     IniObject* create() override {
         const int n = count();
         if (n < 2) VEXA_THROW(FunctionParseException, "Mul needs > 1 parameters");
@@ -105,7 +103,6 @@ public:
 /* Eq ( a b ) */
 class F_Eq : public IniFunction {
 public:
-    F_Eq() : IniFunction("Eq") {}
     IniObject* create() override {
         if (count() != 2) VEXA_THROW(FunctionParseException, "Eq wants precisely 2 parameters");
         const IniObject* a = element(0);
@@ -128,7 +125,7 @@ public:
 template <bool kStopAt>
 class F_Logic : public IniFunction {
 public:
-    F_Logic(const char* name, const char* error) : IniFunction(name), m_error(error) {}
+    explicit F_Logic(const char* error) : m_error(error) {}
     IniObject* create() override {
         const int n = count();
         for (int i = 0; i < n; ++i) {
@@ -145,16 +142,25 @@ private:
 
 class F_Copier : public IniFunction {
 public:
-    F_Copier() : IniFunction("Copier") {}
     IniObject* create() override { return new CopierObject(); }
 };
 
 F_Sum s_sum;
 F_Mul s_mul;
 F_Eq s_eq;
-F_Logic<false> s_and("And", "And only accepts boolean parameters");
-F_Logic<true> s_or("Or", "Or only accepts boolean parameters");
+F_Logic<false> s_and("And only accepts boolean parameters");
+F_Logic<true> s_or("Or only accepts boolean parameters");
 F_Copier s_copier;
+
+const FunctionEntry kFunctions[] = {
+    {"Sum", &s_sum},
+    {"Mul", &s_mul},
+    {"Eq", &s_eq},
+    {"And", &s_and},
+    {"Or", &s_or},
+    {"Copier", &s_copier},
+};
+const FunctionRegistrar s_registrar(kFunctions);
 
 }  // namespace
 

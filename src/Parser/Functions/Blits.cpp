@@ -212,7 +212,6 @@ RenderMachine* machineOf(IniObject* graphics) {
           [blend_dst [blend_src] [blend_factor] [blend_operation]] } */
 class F_Blit : public IniFunction {
 public:
-    F_Blit() : IniFunction("Blit") {}
     IniObject* create() override {
         RenderMachine* m = machineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
         auto* texture = static_cast<TextureObject*>(getRecordedObject("texture", Types::Texture()));
@@ -225,10 +224,10 @@ public:
         if (has("blend_dst")) {
             blend.enabled = true;
             blend.destination = getEnum("blend_dst", Enums::blendFactor);
-            blend.source = getEnum(Enums::blendFactor, "blend_src", ONE);
+            blend.source = getEnum("blend_src", Enums::blendFactor, ONE);
             if (has("blend_factor"))
                 blend.color = static_cast<Vec4dObject*>(getRecordedObject("blend_factor", Types::Vec4d()));
-            blend.operation = getEnum(Enums::blendOperation, "blend_operation", ADD);
+            blend.operation = getEnum("blend_operation", Enums::blendOperation, ADD);
         }
         return new BlitObject(m, texture, center, dimensions, rotation, yscale, blend);
     }
@@ -236,7 +235,7 @@ public:
 
 class F_FixedMesh : public IniFunction {
 public:
-    F_FixedMesh(const char* name, FixedMeshObject::Shape shape) : IniFunction(name), m_shape(shape) {}
+    explicit F_FixedMesh(FixedMeshObject::Shape shape) : m_shape(shape) {}
     IniObject* create() override {
         return new FixedMeshObject(machineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem())),
                                    m_shape);
@@ -247,8 +246,15 @@ private:
 };
 
 F_Blit s_blit;
-F_FixedMesh s_simpleBlit("SimpleBlit", FixedMeshObject::Quad);
-F_FixedMesh s_skyBox("SkyBox", FixedMeshObject::Cube);
+F_FixedMesh s_simpleBlit(FixedMeshObject::Quad);
+F_FixedMesh s_skyBox(FixedMeshObject::Cube);
+
+const FunctionEntry kFunctions[] = {
+    {"Blit", &s_blit},
+    {"SimpleBlit", &s_simpleBlit},
+    {"SkyBox", &s_skyBox},
+};
+const FunctionRegistrar s_registrar(kFunctions);
 
 }  // namespace
 

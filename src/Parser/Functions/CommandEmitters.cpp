@@ -133,7 +133,6 @@ namespace {
 /* EventList ( when object command ... ) */
 class F_EventList : public IniFunction {
 public:
-    F_EventList() : IniFunction("EventList") {}
     IniObject* create() override {
         const int n = count();
         if (n % 3 != 0)
@@ -169,7 +168,6 @@ public:
 /* CommandGroup ( object command ... ) */
 class F_CommandGroup : public IniFunction {
 public:
-    F_CommandGroup() : IniFunction("CommandGroup") {}
     IniObject* create() override {
         const auto* tuple = static_cast<TupleObject*>(wholeArgument(Types::Tuple()));
         if (tuple->size() % 2 != 0)
@@ -189,7 +187,6 @@ public:
 template <typename Delegator>
 class F_Delegator : public IniFunction {
 public:
-    explicit F_Delegator(const char* name) : IniFunction(name) {}
     IniObject* create() override {
         std::vector<IniObject*> objects;
         for (int i = 0; i < count(); ++i) objects.push_back(getRecordedElement(i, nullptr));
@@ -199,7 +196,6 @@ public:
 
 class F_TimeModifier : public IniFunction {
 public:
-    F_TimeModifier() : IniFunction("TimeModifier") {}
     IniObject* create() override {
         const float begin = getNumber("begin", 0.0f);
         const float speed = getNumber("speed", 1.0f);
@@ -210,16 +206,25 @@ public:
 
 class F_CurrentTime : public IniFunction {
 public:
-    F_CurrentTime() : IniFunction("CurrentTime") {}
     IniObject* create() override { return new CurrentTimeObject(); }
 };
 
 F_EventList s_eventList;
 F_CommandGroup s_commandGroup;
-F_Delegator<DelegatorObject> s_delegator("Delegator");
-F_Delegator<AlternatingDelegatorObject> s_alternatingDelegator("AlternatingDelegator");
+F_Delegator<DelegatorObject> s_delegator;
+F_Delegator<AlternatingDelegatorObject> s_alternatingDelegator;
 F_TimeModifier s_timeModifier;
 F_CurrentTime s_currentTime;
+
+const FunctionEntry kFunctions[] = {
+    {"EventList", &s_eventList},
+    {"CommandGroup", &s_commandGroup},
+    {"Delegator", &s_delegator},
+    {"AlternatingDelegator", &s_alternatingDelegator},
+    {"TimeModifier", &s_timeModifier},
+    {"CurrentTime", &s_currentTime},
+};
+const FunctionRegistrar s_registrar(kFunctions);
 
 }  // namespace
 

@@ -144,7 +144,6 @@ Vec3f vec3(float x, float y, float z) { return toFloat(x, y, z); }
 
 class F_TorusCurve : public IniFunction {
 public:
-    F_TorusCurve() : IniFunction("TorusCurve") {}
     IniObject* create() override {
         const float radius1 = getNumber("radius1", 1.0f);
         const float radius2 = getNumber("radius2", 0.2f);
@@ -164,7 +163,6 @@ private:
 
 class F_EnvelopeCurve3d : public EnvelopeReader {
 public:
-    F_EnvelopeCurve3d() : EnvelopeReader("EnvelopeCurve3d") {}
     IniObject* create() override {
         std::vector<Interpolation> channels = readChannels(3, true);
         const std::vector<Interpolation::Key>& keys = channels[0].keys();
@@ -179,7 +177,6 @@ public:
 
 class F_CurveSum : public IniFunction {
 public:
-    F_CurveSum() : IniFunction("CurveSum") {}
     IniObject* create() override {
         std::vector<Curve3dObject*> curves;
         for (int i = 0; i < count(); ++i)
@@ -191,6 +188,13 @@ public:
 F_TorusCurve s_torusCurve;
 F_EnvelopeCurve3d s_envelopeCurve3d;
 F_CurveSum s_curveSum;
+
+const FunctionEntry kFunctions[] = {
+    {"TorusCurve", &s_torusCurve},
+    {"EnvelopeCurve3d", &s_envelopeCurve3d},
+    {"CurveSum", &s_curveSum},
+};
+const FunctionRegistrar s_registrar(kFunctions);
 
 }  // namespace
 

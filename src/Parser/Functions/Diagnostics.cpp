@@ -143,7 +143,6 @@ namespace {
 /* Speedometer { interval = 2 enable = <bool> } */
 class F_Speedometer : public IniFunction {
 public:
-    F_Speedometer() : IniFunction("Speedometer") {}
     IniObject* create() override {
         float interval = 2.0f;
         if (IniObject::isOfType(findOptional("interval"), Types::Number()))
@@ -164,14 +163,12 @@ private:
 template <typename T>
 class F_Plain : public IniFunction {
 public:
-    explicit F_Plain(const char* name) : IniFunction(name) {}
     IniObject* create() override { return new T(); }
 };
 
 /* TestRotater { graphicsSystem scale angle axis } */
 class F_TestRotater : public IniFunction {
 public:
-    F_TestRotater() : IniFunction("TestRotater") {}
     IniObject* create() override {
         auto* graphics = static_cast<GraphicsSystemObject*>(getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
         auto* scale = static_cast<NumberObject*>(getRecordedObject("scale", Types::Number()));
@@ -183,9 +180,18 @@ public:
 
 F_Speedometer s_speedometer;
 F_TestRotater s_testRotater;
-F_Plain<TimePrinterObject> s_timePrinter("TimePrinter");
-F_Plain<TestHandlerObject> s_testHandler("TestHandler");
-F_Plain<TapperObject> s_tapper("Tapper");
+F_Plain<TimePrinterObject> s_timePrinter;
+F_Plain<TestHandlerObject> s_testHandler;
+F_Plain<TapperObject> s_tapper;
+
+const FunctionEntry kFunctions[] = {
+    {"Speedometer", &s_speedometer},
+    {"TestRotater", &s_testRotater},
+    {"TimePrinter", &s_timePrinter},
+    {"TestHandler", &s_testHandler},
+    {"Tapper", &s_tapper},
+};
+const FunctionRegistrar s_registrar(kFunctions);
 
 }  // namespace
 

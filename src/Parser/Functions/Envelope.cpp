@@ -227,8 +227,8 @@ void Polar3dObject::execute(CommandObject& command) {
 // Channels with the behaviours of "pre", "post", "smoothWrap" (and the
 // degree of "type"), then the keys of "key", then finished.
 std::vector<Interpolation> EnvelopeReader::readChannels(int dimension, bool readType) {
-    const int32_t pre = getEnum(kBehaviourNames, "pre", Interpolation::kConstant);
-    const int32_t post = getEnum(kBehaviourNames, "post", Interpolation::kConstant);
+    const int32_t pre = getEnum("pre", kBehaviourNames, Interpolation::kConstant);
+    const int32_t post = getEnum("post", kBehaviourNames, Interpolation::kConstant);
     const bool smoothWrap = has("smoothWrap") && integerPart(getNumber("smoothWrap")) != 0;
     std::vector<Interpolation> channels(static_cast<std::size_t>(dimension));
     for (Interpolation& channel : channels) {
@@ -237,7 +237,7 @@ std::vector<Interpolation> EnvelopeReader::readChannels(int dimension, bool read
         channel.setSmoothWrap(smoothWrap);
     }
     if (readType) {
-        const int32_t degree = getEnum(kDegreeNames, "type", 3);
+        const int32_t degree = getEnum("type", kDegreeNames, 3);
         for (Interpolation& channel : channels) channel.setDegree(degree);
     }
     const auto* keys = static_cast<const TupleObject*>(getObject("key", Types::Tuple()));
@@ -261,7 +261,6 @@ namespace {
 // "Envelope": one channel in a number object.
 class F_Envelope : public EnvelopeReader {
 public:
-    F_Envelope() : EnvelopeReader("Envelope") {}
     IniObject* create() override {
         std::vector<Interpolation> channels = readChannels(1, false);
         IniObject* group = groupParameter();
@@ -298,8 +297,7 @@ IniObject* makeEnvelopeVector(std::vector<Interpolation>& channels) {
 // "Envelope2d", "Envelope3d", "Envelope4d": a vector of envelopes.
 class F_VectorEnvelope : public EnvelopeReader {
 public:
-    F_VectorEnvelope(const char* name, int dimension)
-        : EnvelopeReader(name), m_dimension(dimension) {}
+    explicit F_VectorEnvelope(int dimension) : m_dimension(dimension) {}
     IniObject* create() override {
         std::vector<Interpolation> channels = readChannels(m_dimension, true);
         IniObject* group = groupParameter();
@@ -324,7 +322,6 @@ IniObject* makeNumberVector(const std::vector<NumberObject*>& numbers) {
 // "Vector": 2 to 4 number objects, kept themselves so the vector follows them.
 class F_Vector : public EnvelopeReader {
 public:
-    F_Vector() : EnvelopeReader("Vector") {}
     IniObject* create() override {
         const int n = count();
         if (n < 2 || n > 4) fail("2-4 parameters were expected.");
@@ -342,7 +339,6 @@ public:
 
 class F_Polar2d : public EnvelopeReader {
 public:
-    F_Polar2d() : EnvelopeReader("Polar2d") {}
     IniObject* create() override {
         const int n = count();
         if (n < 1 || n > 2) fail("Polar2d ( <angle> [<length] ) was expected.");
@@ -358,7 +354,6 @@ public:
 
 class F_Polar3d : public EnvelopeReader {
 public:
-    F_Polar3d() : EnvelopeReader("Polar3d") {}
     IniObject* create() override {
         const int n = count();
         if (n < 2 || n > 3) fail("Polar3d ( <heading> <pitch> [<length] ) was expected.");
@@ -377,7 +372,7 @@ public:
 // code followed by the arguments as written.
 class InterpolationTypeFunction : public IniFunction {
 public:
-    InterpolationTypeFunction(const char* name, int32_t code) : IniFunction(name), m_code(code) {}
+    explicit InterpolationTypeFunction(int32_t code) : m_code(code) {}
     IniObject* create() override {
         auto* tuple = new TupleObject();
         tuple->append(new NumberObject(static_cast<float>(m_code)));
@@ -390,15 +385,33 @@ private:
 };
 
 F_Envelope s_envelope;
-F_VectorEnvelope s_vectorEnvelopes[] = {{"Envelope2d", 2}, {"Envelope3d", 3}, {"Envelope4d", 4}};
+F_VectorEnvelope s_envelope2d(2);
+F_VectorEnvelope s_envelope3d(3);
+F_VectorEnvelope s_envelope4d(4);
 F_Vector s_vector;
 F_Polar2d s_polar2d;
 F_Polar3d s_polar3d;
-InterpolationTypeFunction s_tangentModes[] = {
-    {"FLAT", Interpolation::kFlat},     {"LINEAR", Interpolation::kLinear},
-    {"SMOOTH", Interpolation::kSmooth}, {"FIXED", Interpolation::kFixed},
-    {"TCB", Interpolation::kTcb},
+InterpolationTypeFunction s_flat(Interpolation::kFlat);
+InterpolationTypeFunction s_linear(Interpolation::kLinear);
+InterpolationTypeFunction s_smooth(Interpolation::kSmooth);
+InterpolationTypeFunction s_fixed(Interpolation::kFixed);
+InterpolationTypeFunction s_tcb(Interpolation::kTcb);
+
+const FunctionEntry kFunctions[] = {
+    {"Envelope", &s_envelope},
+    {"Envelope2d", &s_envelope2d},
+    {"Envelope3d", &s_envelope3d},
+    {"Envelope4d", &s_envelope4d},
+    {"Vector", &s_vector},
+    {"Polar2d", &s_polar2d},
+    {"Polar3d", &s_polar3d},
+    {"FLAT", &s_flat},
+    {"LINEAR", &s_linear},
+    {"SMOOTH", &s_smooth},
+    {"FIXED", &s_fixed},
+    {"TCB", &s_tcb},
 };
+const FunctionRegistrar s_registrar(kFunctions);
 
 }  // namespace
 

@@ -108,9 +108,6 @@ private:
 // envelopes, "EnvelopeCurve3d"): the behaviour parameters and the "key"
 // tuple, applied to `dimension` channels, which end finished.
 class EnvelopeReader : public IniFunction {
-public:
-    using IniFunction::IniFunction;
-
 protected:
     std::vector<Interpolation> readChannels(int dimension, bool readType);
     // The delegator named by "envelopeGroup", or null; read before the new

@@ -75,6 +75,13 @@ namespace {
 F_File s_file;
 F_GZipFile s_gzipFile;
 F_Archive s_archive;
+
+const FunctionEntry kFunctions[] = {
+    {"File", &s_file},
+    {"GZipFile", &s_gzipFile},
+    {"Archive", &s_archive},
+};
+const FunctionRegistrar s_registrar(kFunctions);
 }  // namespace
 
 }  // namespace Vexa

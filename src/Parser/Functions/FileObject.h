@@ -52,21 +52,18 @@ private:
 // File name [directory = string or Archive]
 class F_File : public IniFunction {
 public:
-    F_File() : IniFunction("File") {}
     IniObject* create() override;
 };
 
 // GZipFile name [directory = string]
 class F_GZipFile : public IniFunction {
 public:
-    F_GZipFile() : IniFunction("GZipFile") {}
     IniObject* create() override;
 };
 
 // Archive file
 class F_Archive : public IniFunction {
 public:
-    F_Archive() : IniFunction("Archive") {}
     IniObject* create() override;
 };
 

@@ -226,9 +226,6 @@ namespace {
 
 // Shared parameter readers of the rendering functions.
 class RenderingFunction : public IniFunction {
-public:
-    using IniFunction::IniFunction;
-
 protected:
     GraphicsSystemObject* graphicsSystem() {
         return static_cast<GraphicsSystemObject*>(getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
@@ -252,7 +249,6 @@ protected:
 /* GraphicsSystem { type = "gl" width = 640 height = 480 fullscreen = 0 showCursor = 0 } */
 class F_GraphicsSystem : public RenderingFunction {
 public:
-    F_GraphicsSystem() : RenderingFunction("GraphicsSystem") {}
     IniObject* create() override {
         const std::string type = getString("type");
         WindowParameters parameters;
@@ -276,25 +272,20 @@ public:
 
 class F_MainWindow : public RenderingFunction {
 public:
-    F_MainWindow() : RenderingFunction("MainWindow") {}
     IniObject* create() override { return new RenderTargetObject(graphicsSystem()->mainWindow()); }
 };
 
 class F_TextureProperties : public RenderingFunction {
 public:
-    F_TextureProperties() : RenderingFunction("TextureProperties") {}
     IniObject* create() override {
-        return new TexturePropertiesCommand({getEnum(Enums::textureWrap, "wrap0", REPEAT),
-                                             getEnum(Enums::textureWrap, "wrap1", REPEAT),
-                                             getEnum(Enums::textureWrap, "wrap2", REPEAT)});
+        return new TexturePropertiesCommand({getEnum("wrap0", Enums::textureWrap, REPEAT),
+                                             getEnum("wrap1", Enums::textureWrap, REPEAT),
+                                             getEnum("wrap2", Enums::textureWrap, REPEAT)});
     }
 };
 
 // The description of a loaded texture: a forced size when "width" is given.
 class TextureFunction : public RenderingFunction {
-public:
-    using RenderingFunction::RenderingFunction;
-
 protected:
     TextureDescription description() {
         TextureDescription d;
@@ -311,7 +302,6 @@ protected:
 /* Texture2D { graphicsSystem file [width height] [mipmaps] } or { targetable = 1 width height } */
 class F_Texture2D : public TextureFunction {
 public:
-    F_Texture2D() : TextureFunction("Texture2D") {}
     IniObject* create() override {
         RenderMachine* m = machine();
         if (getInt("targetable", 0) == 1) {
@@ -328,7 +318,6 @@ public:
 /* TextureCube { graphicsSystem files = ( six files ) [width height] [mipmaps] } */
 class F_TextureCube : public TextureFunction {
 public:
-    F_TextureCube() : TextureFunction("TextureCube") {}
     IniObject* create() override {
         RenderMachine* m = machine();
         IniObject* files = getRecordedObject("files", nullptr);
@@ -346,7 +335,6 @@ public:
 
 class F_TextureTarget : public RenderingFunction {
 public:
-    F_TextureTarget() : RenderingFunction("TextureTarget") {}
     IniObject* create() override {
         auto* texture = static_cast<TextureObject*>(getRecordedObject("texture", Types::Texture()));
         return new TextureRenderTargetObject(texture, getInt("face", 0));
@@ -356,7 +344,6 @@ public:
 /* ClearScreen { color depth stencil clear_color clear_depth clear_stencil } */
 class F_ClearScreen : public RenderingFunction {
 public:
-    F_ClearScreen() : RenderingFunction("ClearScreen") {}
     IniObject* create() override {
         auto command = std::make_unique<ClearScreenCommand>();
         bindVec4("color", &command->color, Vec4f{});
@@ -372,7 +359,6 @@ public:
 /* SetViewport { target [x y width height] } */
 class F_SetViewport : public RenderingFunction {
 public:
-    F_SetViewport() : RenderingFunction("SetViewport") {}
     IniObject* create() override {
         auto* target = static_cast<RenderTargetObject*>(getRecordedObject("target", Types::RenderTarget()));
         Viewport viewport;
@@ -389,7 +375,6 @@ public:
 /* DepthTest ( test [write] ) */
 class F_DepthTest : public RenderingFunction {
 public:
-    F_DepthTest() : RenderingFunction("DepthTest") {}
     IniObject* create() override {
         const bool test = flagValue(element(0), "Tuple element 0");
         const bool write = count() > 1 ? flagValue(element(1), "Tuple element 1") : true;
@@ -399,17 +384,15 @@ public:
 
 class F_SetCulling : public RenderingFunction {
 public:
-    F_SetCulling() : RenderingFunction("SetCulling") {}
     IniObject* create() override {
         const bool enable = getInt("enable") != 0;
-        return new SetCullingCommand(enable, getEnum(Enums::cullingMode, "mode", CW));
+        return new SetCullingCommand(enable, getEnum("mode", Enums::cullingMode, CW));
     }
 };
 
 /* ColorWriteMask ( red green blue alpha ) */
 class F_ColorWriteMask : public RenderingFunction {
 public:
-    F_ColorWriteMask() : RenderingFunction("ColorWriteMask") {}
     IniObject* create() override {
         if (count() != 4) VEXA_THROW(FunctionParseException, "4 parameters expected");
         std::array<bool, 4> mask{};
@@ -421,7 +404,6 @@ public:
 
 class F_DepthBias : public RenderingFunction {
 public:
-    F_DepthBias() : RenderingFunction("DepthBias") {}
     IniObject* create() override {
         auto command = std::make_unique<DepthBiasCommand>();
         bindNumber("constant", &command->constant, 0.0f);
@@ -432,26 +414,22 @@ public:
 
 class F_DepthFunc : public RenderingFunction {
 public:
-    F_DepthFunc() : RenderingFunction("DepthFunc") {}
-    IniObject* create() override { return new DepthFuncCommand(getEnum(Enums::compareFunc, "func", LESS)); }
+    IniObject* create() override { return new DepthFuncCommand(getEnum("func", Enums::compareFunc, LESS)); }
 };
 
 class F_SetFillMode : public RenderingFunction {
 public:
-    F_SetFillMode() : RenderingFunction("SetFillMode") {}
-    IniObject* create() override { return new SetFillModeCommand(getEnum(Enums::fillMode, "mode", SOLID)); }
+    IniObject* create() override { return new SetFillModeCommand(getEnum("mode", Enums::fillMode, SOLID)); }
 };
 
 class F_RenderState : public RenderingFunction {
 public:
-    F_RenderState() : RenderingFunction("RenderState") {}
     IniObject* create() override { return new RenderStateObject(machine()); }
 };
 
 /* CompareState renderState */
 class F_CompareState : public RenderingFunction {
 public:
-    F_CompareState() : RenderingFunction("CompareState") {}
     IniObject* create() override {
         return new CompareStateCommand(
             static_cast<RenderStateObject*>(getRecordedElement(0, Types::RenderState())));
@@ -461,7 +439,6 @@ public:
 /* State { graphicsSystem cullingMode = 1 (counter-clockwise) | 2 (clockwise) } */
 class F_State : public RenderingFunction {
 public:
-    F_State() : RenderingFunction("State") {}
     IniObject* create() override {
         RenderMachine* m = machine();
         std::vector<int> modes;
@@ -492,6 +469,27 @@ F_SetFillMode s_setFillMode;
 F_RenderState s_renderState;
 F_CompareState s_compareState;
 F_State s_state;
+
+const FunctionEntry kFunctions[] = {
+    {"GraphicsSystem", &s_graphicsSystem},
+    {"MainWindow", &s_mainWindow},
+    {"TextureProperties", &s_textureProperties},
+    {"Texture2D", &s_texture2D},
+    {"TextureCube", &s_textureCube},
+    {"TextureTarget", &s_textureTarget},
+    {"ClearScreen", &s_clearScreen},
+    {"SetViewport", &s_setViewport},
+    {"DepthTest", &s_depthTest},
+    {"SetCulling", &s_setCulling},
+    {"ColorWriteMask", &s_colorWriteMask},
+    {"DepthBias", &s_depthBias},
+    {"DepthFunc", &s_depthFunc},
+    {"SetFillMode", &s_setFillMode},
+    {"RenderState", &s_renderState},
+    {"CompareState", &s_compareState},
+    {"State", &s_state},
+};
+const FunctionRegistrar s_registrar(kFunctions);
 
 }  // namespace
 

@@ -24,8 +24,6 @@ namespace {
 // this function's error.
 class F_Syncronizer : public IniFunction {
 public:
-    F_Syncronizer() : IniFunction("Syncronizer") {}
-
     IniObject* create() override {
         const float start = getNumber("start", 0.0f);
         const float stop = getNumber("stop", 1000000.0f);
@@ -46,6 +44,11 @@ public:
 };
 
 F_Syncronizer s_syncronizer;
+
+const FunctionEntry kFunctions[] = {
+    {"Syncronizer", &s_syncronizer},
+};
+const FunctionRegistrar s_registrar(kFunctions);
 
 }  // namespace
 

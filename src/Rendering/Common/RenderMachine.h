@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "Parser/IniFunction.h"
+#include "Parser/EnumTable.h"
 #include "Rendering/Common/RenderWindow.h"
 
 namespace Vexa {

@@ -37,10 +37,11 @@ private:
 /* EmitterProbe "name" */
 class F_EmitterProbe : public IniFunction {
 public:
-    F_EmitterProbe() : IniFunction("EmitterProbe") {}
     IniObject* create() override { return new Probe(elementString(0)); }
 };
 F_EmitterProbe s_probe;
+const FunctionEntry kTestFunctions[] = {{"EmitterProbe", &s_probe}};
+const FunctionRegistrar s_registrar(kTestFunctions);
 
 class CommandEmittersTest : public ::testing::Test {
 protected:

@@ -30,7 +30,6 @@ public:
 
 class F_FieldHolder : public IniFunction {
 public:
-    F_FieldHolder() : IniFunction("EnvelopeTestHolder") {}
     IniObject* create() override {
         auto* holder = new FieldHolder();
         bindNumber("n", &holder->number, 0.0f);
@@ -39,6 +38,8 @@ public:
     }
 };
 F_FieldHolder s_fieldHolder;
+const FunctionEntry kTestFunctions[] = {{"EnvelopeTestHolder", &s_fieldHolder}};
+const FunctionRegistrar s_registrar(kTestFunctions);
 
 class EnvelopeScript : public ::testing::Test {
 protected:
