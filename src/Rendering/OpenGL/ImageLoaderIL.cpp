@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "Common/DataBlock.h"
 #include "Parser/Exceptions.h"
@@ -137,6 +138,7 @@ struct JpegLayout {
     bool scan = false;
     long width = 0;
     long height = 0;
+    unsigned components = 0;
 };
 
 JpegLayout jpegLayout(const uint8_t* b, size_t size) {
@@ -166,6 +168,7 @@ JpegLayout jpegLayout(const uint8_t* b, size_t size) {
             layout.frame = true;
             layout.height = long(bigEndian16(b + at + 5));
             layout.width = long(bigEndian16(b + at + 7));
+            if (length >= 8) layout.components = b[at + 9];
         }
         at += 2 + length;
     }
@@ -180,35 +183,137 @@ bool wellFormedJpeg(const uint8_t* b, size_t size) {
     return layout.frame && layout.scan;
 }
 
-// Whether a BMP's headers, palette and pixel rows lie within the data. Only
-// uncompressed and bit-field bitmaps are passed on: DevIL reads outside its
-// buffer when an offset or a run-length stream points past the end.
-bool wellFormedBmp(const uint8_t* b, size_t size) {
-    const uint64_t offset = littleEndian32(b + 10);
-    const uint64_t infoSize = littleEndian32(b + 14);
-    if (infoSize != 12 && infoSize < 40) return false;
-    if (14 + infoSize > size || offset < 14 + infoSize || offset > size) return false;
-    uint64_t width = 0, height = 0, bits = 0, compression = 0, colours = 0;
-    if (infoSize == 12) {
-        width = littleEndian16(b + 18);
-        height = littleEndian16(b + 20);
-        bits = littleEndian16(b + 24);
+// The parts of a BMP that decoding needs, read from its headers.
+struct BmpLayout {
+    uint64_t offset = 0;       // of the pixel rows
+    uint64_t infoSize = 0;     // 12 for the oldest header, 40 and up for the others
+    uint64_t width = 0;
+    uint64_t height = 0;
+    bool topDown = false;      // rows stored top row first
+    uint64_t bits = 0;
+    uint64_t compression = 0;  // 0 plain, 3 bit fields
+    uint64_t entries = 0;      // palette entries
+};
+
+BmpLayout bmpLayout(const uint8_t* b) {
+    BmpLayout layout;
+    layout.offset = uint32_t(littleEndian32(b + 10));
+    layout.infoSize = uint32_t(littleEndian32(b + 14));
+    if (layout.infoSize == 12) {
+        layout.width = littleEndian16(b + 18);
+        layout.height = littleEndian16(b + 20);
+        layout.bits = littleEndian16(b + 24);
     } else {
-        const int32_t w = int32_t(littleEndian32(b + 18)), h = int32_t(littleEndian32(b + 22));
-        width = w < 0 ? 0 - uint64_t(int64_t(w)) : uint64_t(w);
-        height = h < 0 ? 0 - uint64_t(int64_t(h)) : uint64_t(h);
-        bits = littleEndian16(b + 28);
-        compression = littleEndian32(b + 30);
-        colours = littleEndian32(b + 46);
+        const int32_t w = littleEndian32(b + 18), h = littleEndian32(b + 22);
+        layout.width = w < 0 ? 0 - uint64_t(int64_t(w)) : uint64_t(w);
+        layout.height = h < 0 ? 0 - uint64_t(int64_t(h)) : uint64_t(h);
+        layout.topDown = h < 0;
+        layout.bits = littleEndian16(b + 28);
+        layout.compression = uint32_t(littleEndian32(b + 30));
+        layout.entries = uint32_t(littleEndian32(b + 46));
     }
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
-    if (compression != 0 && compression != 3) return false;
-    if (bits <= 8) {
-        const uint64_t entries = colours ? colours : (uint64_t(1) << bits);
-        if (entries > 256 || 14 + infoSize + entries * (infoSize == 12 ? 3 : 4) > size) return false;
+    if (layout.bits <= 8 && layout.entries == 0) layout.entries = uint64_t(1) << layout.bits;
+    return layout;
+}
+
+// Bit fields: three masks follow a 40-byte header; longer headers hold them,
+// with a fourth for alpha.
+constexpr size_t kBmpMasks = 14 + 40;
+
+// Whether a BMP's headers, masks, palette and pixel rows lie within the data.
+// Only uncompressed and bit-field bitmaps are passed on: DevIL reads outside
+// its buffer when an offset or a run-length stream points past the end.
+bool wellFormedBmp(const uint8_t* b, size_t size) {
+    const BmpLayout l = bmpLayout(b);
+    if (l.infoSize != 12 && l.infoSize < 40) return false;
+    if (14 + l.infoSize > size || l.offset < 14 + l.infoSize || l.offset > size) return false;
+    if (l.bits != 1 && l.bits != 4 && l.bits != 8 && l.bits != 16 && l.bits != 24 && l.bits != 32)
+        return false;
+    if (l.compression == 3 && ((l.bits != 16 && l.bits != 32) || kBmpMasks + 12 > l.offset))
+        return false;
+    if (l.compression != 0 && l.compression != 3) return false;
+    if (l.bits <= 8 &&
+        (l.entries > 256 || 14 + l.infoSize + l.entries * (l.infoSize == 12 ? 3 : 4) > size))
+        return false;
+    const uint64_t rowBytes = (l.width * l.bits + 31) / 32 * 4;
+    return l.width <= kMaxImageEdge && l.height <= kMaxImageEdge &&
+           l.offset + rowBytes * l.height <= size;
+}
+
+// DevIL refuses headers longer than 40 bytes and reads 16- and 32-bit pixels
+// without their masks (the fourth byte of a plain 32-bit pixel is not alpha),
+// so these bitmaps are decoded here.
+bool decodesOwnBmp(const uint8_t* b) {
+    const BmpLayout l = bmpLayout(b);
+    return l.infoSize > 40 || (l.infoSize == 40 && (l.bits == 16 || l.bits == 32));
+}
+
+// One channel of a bit-field pixel, scaled so that a full field is 255.
+struct BmpField {
+    explicit BmpField(uint32_t fieldMask) : mask(fieldMask) {
+        if (mask == 0) return;
+        while (((mask >> shift) & 1) == 0) ++shift;
+        top = mask >> shift;
     }
-    const uint64_t rowBytes = (width * bits + 31) / 32 * 4;
-    return width <= kMaxImageEdge && height <= kMaxImageEdge && offset + rowBytes * height <= size;
+    uint8_t level(uint32_t pixel) const {
+        if (top == 0) return 0;
+        return uint8_t((uint64_t((pixel & mask) >> shift) * 255 + top / 2) / top);
+    }
+    uint32_t mask;
+    unsigned shift = 0;
+    uint32_t top = 0;
+};
+
+// A bitmap that wellFormedBmp accepted, as rows of blue, green, red (and
+// alpha when it has an alpha mask), top row first.
+struct DecodedBmp {
+    int width = 0;
+    int height = 0;
+    int channels = 3;
+    std::vector<uint8_t> pixels;
+};
+
+DecodedBmp decodeBmp(const uint8_t* b) {
+    const BmpLayout l = bmpLayout(b);
+    uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha
+    if (l.compression == 3) {
+        for (int i = 0; i < (l.infoSize >= 56 ? 4 : 3); ++i)
+            masks[i] = uint32_t(littleEndian32(b + kBmpMasks + 4 * i));
+    } else if (l.bits == 16) {
+        masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+    } else {
+        masks[0] = 0xFF0000, masks[1] = 0x00FF00, masks[2] = 0x0000FF;
+    }
+    const BmpField red(masks[0]), green(masks[1]), blue(masks[2]), alpha(masks[3]);
+    DecodedBmp image;
+    image.width = int(l.width);
+    image.height = int(l.height);
+    image.channels = alpha.mask ? 4 : 3;
+    image.pixels.resize(l.width * l.height * size_t(image.channels));
+    const uint8_t* const palette = b + 14 + l.infoSize;
+    const size_t rowBytes = (l.width * l.bits + 31) / 32 * 4;
+    uint8_t* out = image.pixels.data();
+    for (uint64_t y = 0; y < l.height; ++y) {
+        const uint8_t* row = b + l.offset + rowBytes * (l.topDown ? y : l.height - 1 - y);
+        for (uint64_t x = 0; x < l.width; ++x, out += image.channels) {
+            if (l.bits <= 8) {
+                const uint64_t bit = x * l.bits;
+                const unsigned index =
+                    (row[bit / 8] >> (8 - l.bits - bit % 8)) & ((1u << l.bits) - 1);
+                if (index < l.entries) std::memcpy(out, palette + 4 * index, 3);
+            } else if (l.bits == 24) {
+                std::memcpy(out, row + 3 * x, 3);
+            } else {
+                const uint32_t pixel = l.bits == 16 ? littleEndian16(row + 2 * x)
+                                                    : uint32_t(littleEndian32(row + 4 * x));
+                out[0] = blue.level(pixel);
+                out[1] = green.level(pixel);
+                out[2] = red.level(pixel);
+                if (alpha.mask) out[3] = alpha.level(pixel);
+            }
+        }
+    }
+    return image;
 }
 
 // An uncompressed TGA shorter than its pixels: DevIL would fill the missing
@@ -233,18 +338,18 @@ ILenum ilType(ImageKindIL kind) {
 
 struct FormatRuleIL {
     ILenum imageFormat;
-    ILenum uploadFormat;
     unsigned textureFormat;
 };
 
 // DevIL formats to texture formats; colour images are converted to the
-// blue-first order the texture formats declare.
+// blue-first order the texture formats declare, grey with alpha to colour.
 const FormatRuleIL s_formatRules[] = {
-    {IL_LUMINANCE, IL_LUMINANCE, FORMAT_L8},
-    {IL_RGB, IL_BGR, FORMAT_RGB8},
-    {IL_BGR, IL_BGR, FORMAT_RGB8},
-    {IL_RGBA, IL_BGRA, FORMAT_ARGB8},
-    {IL_BGRA, IL_BGRA, FORMAT_ARGB8},
+    {IL_LUMINANCE, FORMAT_L8},
+    {IL_LUMINANCE_ALPHA, FORMAT_ARGB8},
+    {IL_RGB, FORMAT_RGB8},
+    {IL_BGR, FORMAT_RGB8},
+    {IL_RGBA, FORMAT_ARGB8},
+    {IL_BGRA, FORMAT_ARGB8},
 };
 
 // Indexed by TextureFormat.
@@ -364,13 +469,27 @@ void ImageIL::decode(const void* bytes, size_t size) {
     if (kind == ImageKindIL::Tga && truncatedTga(data, size)) throwIL(IL_FILE_READ_ERROR, __LINE__);
     if (kind == ImageKindIL::Jpeg && !wellFormedJpeg(data, size)) throwIL(IL_INVALID_FILE_HEADER, __LINE__);
     if (kind == ImageKindIL::Bmp && !wellFormedBmp(data, size)) throwIL(IL_INVALID_FILE_HEADER, __LINE__);
+    // DevIL hands the inks of a four-component (CMYK) JPEG over as colour and alpha.
+    if (kind == ImageKindIL::Jpeg && jpegLayout(data, size).components == 4)
+        VEXA_THROW(RenderMachineException, "Cannot handle image format.");
     bindImage();
     drainErrorsIL();
+    if (kind == ImageKindIL::Bmp && decodesOwnBmp(data)) {
+        const DecodedBmp bmp = decodeBmp(data);
+        if (bmp.width < 1 || bmp.height < 1) throwIL(IL_BAD_DIMENSIONS, __LINE__);
+        if (!ilTexImage(ILuint(bmp.width), ILuint(bmp.height), 1, ILubyte(bmp.channels),
+                        bmp.channels == 4 ? IL_BGRA : IL_BGR, IL_UNSIGNED_BYTE,
+                        const_cast<uint8_t*>(bmp.pixels.data())))
+            throwFirstErrorIL(__LINE__);
+        return;
+    }
     if (!ilLoadL(ilType(kind), bytes, ILuint(size))) throwFirstErrorIL(__LINE__);
     drainErrorsIL();
     if (this->width() < 1 || this->height() < 1 || this->width() > kMaxImageEdge ||
         this->height() > kMaxImageEdge)
         throwIL(IL_BAD_DIMENSIONS, __LINE__);
+    // DevIL leaves the oldest BMP header's rows bottom up whatever origin is asked for.
+    if (ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_LOWER_LEFT) iluFlipImage();
 }
 
 void ImageIL::decodeFile(const char* fileName) {
@@ -381,7 +500,13 @@ void ImageIL::decodeFile(const char* fileName) {
 
 unsigned ImageIL::textureFormat() {
     bindImage();
-    const ILenum format = ILenum(ilGetInteger(IL_IMAGE_FORMAT));
+    ILenum format = ILenum(ilGetInteger(IL_IMAGE_FORMAT));
+    if (format == IL_COLOUR_INDEX) {
+        // Colour-index images become colour, with alpha when the palette has it
+        // (a PNG's transparency chunk gives its palette alpha).
+        const ILenum palette = ILenum(ilGetInteger(IL_PALETTE_TYPE));
+        format = palette == IL_PAL_RGBA32 || palette == IL_PAL_BGRA32 ? IL_RGBA : IL_RGB;
+    }
     for (const FormatRuleIL& rule : s_formatRules)
         if (rule.imageFormat == format) {
             convertTo(rule.textureFormat);

@@ -6,6 +6,8 @@
 #include <IL/il.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "Common/DataBlock.h"
@@ -17,54 +19,42 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// 4x2 pixels in red, green, blue order, top row first: red, green, blue,
-// white on top; black, grey, yellow, cyan below.
-const uint8_t kPicture[2][4][3] = {
+// The pictures of the files in data/images (tools/make_image_fixtures.sh writes
+// them), row 0 at the top: colours in red, green, blue order, grey level
+// 17 * (4 * y + x), and the alpha levels of the files with alpha.
+const uint8_t kColour[4][4][3] = {
     {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}},
-    {{0, 0, 0}, {128, 128, 128}, {255, 255, 0}, {0, 255, 255}},
+    {{0, 0, 0}, {255, 255, 0}, {0, 255, 255}, {255, 0, 255}},
+    {{255, 255, 255}, {0, 0, 0}, {255, 0, 0}, {0, 255, 0}},
+    {{0, 0, 255}, {255, 0, 255}, {0, 0, 0}, {255, 255, 0}},
 };
+const uint8_t kAlpha[4][4] = {
+    {255, 0, 255, 128}, {255, 255, 0, 64}, {0, 255, 255, 255}, {192, 255, 32, 255}};
 
-// Encodes kPicture with DevIL's own writers. A picture made in memory has
-// its origin at the lower left, so its rows are given bottom up.
-Bytes encode(ILenum type, bool withAlpha = false) {
-    initDevIL();
-    ILuint name = 0;
-    ilGenImages(1, &name);
-    ilBindImage(name);
-    Bytes pixels;
-    for (int y = 1; y >= 0; --y)
-        for (const auto& p : kPicture[y]) {
-            pixels.insert(pixels.end(), p, p + 3);
-            if (withAlpha) pixels.push_back(200);
-        }
-    ilTexImage(4, 2, 1, withAlpha ? 4 : 3, withAlpha ? IL_RGBA : IL_RGB, IL_UNSIGNED_BYTE,
-               pixels.data());
-    Bytes out(1 << 16);
-    const ILuint size = ilSaveL(type, out.data(), ILuint(out.size()));
-    out.resize(size);
-    ilDeleteImages(1, &name);
-    while (ilGetError() != IL_NO_ERROR) {
-    }
-    return out;
+std::string imagePath(const char* name) { return std::string(VEXA_TEST_DATA "/images/") + name; }
+
+Bytes fixture(const char* name) {
+    std::ifstream in(imagePath(name), std::ios::binary);
+    Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_FALSE(bytes.empty()) << name;
+    return bytes;
 }
 
-// A 2x2 24-bit BMP written by hand: rows stored bottom up, red on top.
-Bytes handBmp() {
-    return {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
-            40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
-            16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-            255, 0, 0, 255, 0, 0, 0, 0,   // bottom row blue (B,G,R), padding
-            0, 0, 255, 0, 0, 255, 0, 0};  // top row red
-}
-
-// kPicture as an uncompressed true-colour TGA written by hand, its rows top
+// kColour as an uncompressed true-colour TGA written by hand, its rows top
 // down or bottom up as the descriptor says.
 Bytes handTga(bool topDown) {
-    Bytes b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 2, 0, 24, uint8_t(topDown ? 0x20 : 0)};
-    for (int i = 0; i < 2; ++i) {
-        const int y = topDown ? i : 1 - i;
-        for (const auto& p : kPicture[y]) b.insert(b.end(), {p[2], p[1], p[0]});
-    }
+    Bytes b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, uint8_t(topDown ? 0x20 : 0)};
+    for (int i = 0; i < 4; ++i)
+        for (const auto& p : kColour[topDown ? i : 3 - i]) b.insert(b.end(), {p[2], p[1], p[0]});
+    return b;
+}
+
+// v5-565.bmp with the 40-byte header followed by its three masks.
+Bytes v3BitFields() {
+    Bytes b = fixture("v5-565.bmp");
+    b.erase(b.begin() + 14 + 40 + 12, b.begin() + b[10]);
+    b[10] = 14 + 40 + 12;
+    b[14] = 40;
     return b;
 }
 
@@ -76,76 +66,81 @@ std::string decodeFailure(const Bytes& bytes) {
     });
 }
 
-TEST(ImageIL, DecodesEachSupportedFormatTopRowFirstInBlueFirstOrder) {
+enum class Picture { Colour, ColourAlpha, ColourBinaryAlpha, Grey, GreyAlpha };
+
+// Every variant comes out top row first, blue first, with its alpha; JPEG
+// files hold each pixel as an 8x8 block and come back within a few levels.
+TEST(ImageIL, DecodesTheVariantsThatToolsWrite) {
     struct Case {
         const char* name;
         Bytes file;
+        Picture picture;
+        unsigned format;
+        int scale = 1, tolerance = 0;
     };
-    const Case cases[] = {{"png", encode(IL_PNG)},
-                          {"bmp", encode(IL_BMP)},
-                          {"tga top down", handTga(true)},
-                          {"tga bottom up", handTga(false)}};
+    const unsigned rgb = FORMAT_RGB8, argb = FORMAT_ARGB8, grey = FORMAT_L8;
+    const Case cases[] = {
+        {"rgb.png", fixture("rgb.png"), Picture::Colour, rgb},
+        {"rgba.png", fixture("rgba.png"), Picture::ColourAlpha, argb},
+        {"palette.png", fixture("palette.png"), Picture::Colour, rgb},
+        {"palette-4bit.png", fixture("palette-4bit.png"), Picture::Colour, rgb},
+        {"palette-trns.png", fixture("palette-trns.png"), Picture::ColourBinaryAlpha, argb},
+        {"palette-alpha.png", fixture("palette-alpha.png"), Picture::ColourAlpha, argb},
+        {"grey.png", fixture("grey.png"), Picture::Grey, grey},
+        {"grey-alpha.png", fixture("grey-alpha.png"), Picture::GreyAlpha, argb},
+        {"grey16.png", fixture("grey16.png"), Picture::Grey, grey},
+        {"rgb16.png", fixture("rgb16.png"), Picture::Colour, rgb},
+        {"rgba16.png", fixture("rgba16.png"), Picture::ColourAlpha, argb},
+        {"interlaced.png", fixture("interlaced.png"), Picture::Colour, rgb},
+        {"baseline.jpg", fixture("baseline.jpg"), Picture::Colour, rgb, 8, 8},
+        {"progressive.jpg", fixture("progressive.jpg"), Picture::Colour, rgb, 8, 8},
+        {"grey.jpg", fixture("grey.jpg"), Picture::Grey, grey, 8, 8},
+        {"v2-24.bmp", fixture("v2-24.bmp"), Picture::Colour, rgb},
+        {"v3-24.bmp", fixture("v3-24.bmp"), Picture::Colour, rgb},
+        {"v3-palette.bmp", fixture("v3-palette.bmp"), Picture::Colour, rgb},
+        {"40-byte header with bit fields", v3BitFields(), Picture::Colour, rgb},
+        {"v5-palette.bmp", fixture("v5-palette.bmp"), Picture::Colour, rgb},
+        {"v5-24.bmp", fixture("v5-24.bmp"), Picture::Colour, rgb},
+        {"v5-565.bmp", fixture("v5-565.bmp"), Picture::Colour, rgb},
+        {"v5-555.bmp", fixture("v5-555.bmp"), Picture::Colour, rgb},
+        {"v4-1555.bmp", fixture("v4-1555.bmp"), Picture::ColourBinaryAlpha, argb},
+        // Written with alpha cut down to 4 bits: within one step of 17.
+        {"v5-4444.bmp", fixture("v5-4444.bmp"), Picture::ColourAlpha, argb, 1, 17},
+        {"v4-32.bmp", fixture("v4-32.bmp"), Picture::ColourAlpha, argb},
+        {"v5-32.bmp", fixture("v5-32.bmp"), Picture::ColourAlpha, argb},
+        {"tga top down", handTga(true), Picture::Colour, rgb},
+        {"tga bottom up", handTga(false), Picture::Colour, rgb},
+    };
     for (const Case& c : cases) {
-        const Bytes& file = c.file;
-        ASSERT_FALSE(file.empty()) << c.name;
+        SCOPED_TRACE(c.name);
         ImageIL image;
-        image.decode(file.data(), file.size());
-        ASSERT_EQ(image.textureFormat(), unsigned(FORMAT_RGB8)) << c.name;
-        ASSERT_EQ(image.width(), 4) << c.name;
-        ASSERT_EQ(image.height(), 2) << c.name;
-        const uint8_t* p = image.pixels();
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 4; ++x)
-                for (int channel = 0; channel < 3; ++channel) {
-                    const int stored = p[(y * 4 + x) * 3 + channel];
-                    const int expected = kPicture[y][x][2 - channel];
-                    EXPECT_EQ(stored, expected) << c.name << " pixel " << x << "," << y << " channel " << channel;
+        unsigned format = 0;
+        ASSERT_EQ(failureOf([&] {
+                      image.decode(c.file.data(), c.file.size());
+                      format = image.textureFormat();
+                  }),
+                  "no failure");
+        ASSERT_EQ(format, c.format);
+        ASSERT_EQ(image.width(), 4 * c.scale);
+        ASSERT_EQ(image.height(), 4 * c.scale);
+        const int channels = c.format == rgb ? 3 : c.format == argb ? 4 : 1;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) {
+                const int at = (y * c.scale + c.scale / 2) * image.width() + x * c.scale + c.scale / 2;
+                const uint8_t* stored = image.pixels() + at * channels;
+                const int level = 17 * (4 * y + x);
+                const bool grey = c.picture == Picture::Grey || c.picture == Picture::GreyAlpha;
+                int alpha = c.picture == Picture::Colour || c.picture == Picture::Grey ? 255 : kAlpha[y][x];
+                if (c.picture == Picture::ColourBinaryAlpha) alpha = alpha >= 128 ? 255 : 0;
+                int expected[4] = {kColour[y][x][2], kColour[y][x][1], kColour[y][x][0], alpha};
+                if (grey) expected[0] = expected[1] = expected[2] = level;
+                for (int channel = 0; channel < channels; ++channel) {
+                    if (alpha == 0 && channel < 3) continue;  // the colour of a clear pixel is free
+                    EXPECT_NEAR(stored[channel], expected[channel], c.tolerance)
+                        << "pixel " << x << "," << y << " channel " << channel;
                 }
+            }
     }
-}
-
-// JPEG is lossy and subsamples colour: a picture of solid 16x16 blocks,
-// red above blue, keeps its colours closely enough.
-TEST(ImageIL, DecodesJpegTopRowFirst) {
-    initDevIL();
-    ILuint name = 0;
-    ilGenImages(1, &name);
-    ilBindImage(name);
-    Bytes pixels;
-    for (int y = 0; y < 32; ++y)  // bottom up
-        for (int x = 0; x < 32; ++x) pixels.insert(pixels.end(), {uint8_t(y < 16 ? 0 : 255), 0, uint8_t(y < 16 ? 255 : 0)});
-    ilTexImage(32, 32, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, pixels.data());
-    Bytes file(1 << 16);
-    file.resize(ilSaveL(IL_JPG, file.data(), ILuint(file.size())));
-    ilDeleteImages(1, &name);
-    ImageIL image;
-    image.decode(file.data(), file.size());
-    ASSERT_EQ(image.textureFormat(), unsigned(FORMAT_RGB8));
-    const uint8_t* top = image.pixels() + (8 * 32 + 8) * 3;
-    const uint8_t* bottom = image.pixels() + (24 * 32 + 8) * 3;
-    EXPECT_NEAR(top[2], 255, 24);  // red
-    EXPECT_NEAR(top[0], 0, 24);
-    EXPECT_NEAR(bottom[0], 255, 24);  // blue
-    EXPECT_NEAR(bottom[2], 0, 24);
-}
-
-TEST(ImageIL, KeepsAlphaAsTheFourthByte) {
-    const Bytes file = encode(IL_PNG, true);
-    ImageIL image;
-    image.decode(file.data(), file.size());
-    ASSERT_EQ(image.textureFormat(), unsigned(FORMAT_ARGB8));
-    const uint8_t* p = image.pixels();
-    EXPECT_EQ(Bytes(p, p + 4), (Bytes{0, 0, 255, 200}));
-}
-
-TEST(ImageIL, BottomUpBmpComesOutTopRowFirst) {
-    const Bytes file = handBmp();
-    ImageIL image;
-    image.decode(file.data(), file.size());
-    ASSERT_EQ(image.textureFormat(), unsigned(FORMAT_RGB8));
-    const uint8_t* p = image.pixels();
-    EXPECT_EQ(Bytes(p, p + 3), (Bytes{0, 0, 255}));
-    EXPECT_EQ(Bytes(p + 6, p + 9), (Bytes{255, 0, 0}));
 }
 
 TEST(ImageIL, RecognisesOnlyTheFormatsItHandsToDevIL) {
@@ -160,9 +155,9 @@ TEST(ImageIL, RecognisesOnlyTheFormatsItHandsToDevIL) {
         ImageKindIL kind;
     };
     const Case cases[] = {
-        {"png", encode(IL_PNG), ImageKindIL::Png},
-        {"jpeg", encode(IL_JPG), ImageKindIL::Jpeg},
-        {"bmp", handBmp(), ImageKindIL::Bmp},
+        {"png", fixture("rgb.png"), ImageKindIL::Png},
+        {"jpeg", fixture("baseline.jpg"), ImageKindIL::Jpeg},
+        {"bmp", fixture("v3-24.bmp"), ImageKindIL::Bmp},
         {"tga", tga, ImageKindIL::Tga},
         {"tga of unknown type", badTgaType, ImageKindIL::Unknown},
         {"tga of impossible depth", badTgaDepth, ImageKindIL::Unknown},
@@ -177,13 +172,16 @@ TEST(ImageIL, RecognisesOnlyTheFormatsItHandsToDevIL) {
 
 // Broken files of every format fail with a DevIL error name, never a crash.
 TEST(ImageIL, BrokenFilesFailWithTheirErrorNames) {
-    const Bytes png = encode(IL_PNG), jpeg = encode(IL_JPG), bmp = handBmp(), tga = handTga(true);
+    const Bytes png = fixture("rgb.png"), jpeg = fixture("baseline.jpg"), bmp = fixture("v3-24.bmp"),
+                tga = handTga(true), bitFields = fixture("v5-32.bmp");
     Bytes pngBadCrc = png;
     pngBadCrc[29] ^= 0xFF;
     Bytes hugePng = png;
     hugePng[16] = 0x00, hugePng[17] = 0x01, hugePng[18] = 0x86, hugePng[19] = 0xA0;  // 100000 wide
     Bytes bmpBadDepth = bmp;
     bmpBadDepth[28] = 7;
+    Bytes bitFieldsOn24Bits = v3BitFields();
+    bitFieldsOn24Bits[28] = 24;
     Bytes jpegGarbage = jpeg;
     for (size_t i = 20; i < jpegGarbage.size(); ++i) jpegGarbage[i] = uint8_t(i * 7);
     struct Case {
@@ -209,6 +207,12 @@ TEST(ImageIL, BrokenFilesFailWithTheirErrorNames) {
                0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0xFF, 0xF9, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0},
          "IL_INVALID_FILE_HEADER"},
         {"bmp of impossible depth", bmpBadDepth, "IL_INVALID_FILE_HEADER"},
+        {"bmp with bit fields on 24 bits", bitFieldsOn24Bits, "IL_INVALID_FILE_HEADER"},
+        {"bit fields without their masks (as one writer makes them)", fixture("v3-565.bmp"),
+         "IL_INVALID_FILE_HEADER"},
+        {"bit-field bmp truncated", Bytes(bitFields.begin(), bitFields.end() - 1),
+         "IL_INVALID_FILE_HEADER"},
+        {"cmyk jpeg", fixture("cmyk.jpg"), "Cannot handle image format."},
         {"tga truncated", Bytes(tga.begin(), tga.begin() + 24), "IL_FILE_READ/WRITE_ERROR"},
     };
     for (const Case& c : cases) EXPECT_EQ(decodeFailure(c.bytes), c.message) << c.name;
@@ -217,7 +221,7 @@ TEST(ImageIL, BrokenFilesFailWithTheirErrorNames) {
 // A failed load reports its own error, not one left on DevIL's stack by an
 // earlier call, and a good load is not spoiled by one either.
 TEST(ImageIL, ErrorsLeftOnTheStackDoNotLeakIntoLaterLoads) {
-    const Bytes png = encode(IL_PNG);
+    const Bytes png = fixture("rgb.png");
     initDevIL();
     ilConvertImage(0x1234, 0x5678);  // leaves an error behind
     {
@@ -277,25 +281,25 @@ private:
 using ImageLoaderILTest = MachineGLTest;
 
 TEST_F(ImageLoaderILTest, LoadsATextureFromADataBlockAndLeavesTheBlockUnloaded) {
-    MemoryBlock block(encode(IL_PNG));
+    MemoryBlock block(fixture("rgb.png"));
     std::unique_ptr<ImageLoader> loader(machine().createImageLoader());
     std::unique_ptr<Texture> texture(loader->loadTexture(block, TextureDescription()));
     EXPECT_FALSE(block.isLoaded());
     const auto* textureGL = static_cast<BaseTextureGL*>(texture.get());
     EXPECT_EQ(textureGL->width(), 4);
-    EXPECT_EQ(textureGL->height(), 2);
+    EXPECT_EQ(textureGL->height(), 4);
     EXPECT_EQ(textureGL->mipLevels(), 2);
     texture->setMinFilter(0);
     texture->setMagFilter(0);
     machine().setTexture(0, texture.get());
     drawQuad();
     EXPECT_EQ(describe(pixel(2, 2)), describe({255, 0, 0, 255}));     // top left red
-    EXPECT_EQ(describe(pixel(29, 29)), describe({0, 255, 255, 255})); // bottom right cyan
+    EXPECT_EQ(describe(pixel(29, 29)), describe({255, 255, 0, 255}));  // bottom right yellow
     machine().setTexture(0, nullptr);
 }
 
 TEST_F(ImageLoaderILTest, ForcedSizeRescalesTheImage) {
-    MemoryBlock block(encode(IL_BMP));
+    MemoryBlock block(fixture("v3-24.bmp"));
     std::unique_ptr<ImageLoader> loader(machine().createImageLoader());
     TextureDescription description;
     description.forceSize = true;
@@ -310,8 +314,8 @@ TEST_F(ImageLoaderILTest, ForcedSizeRescalesTheImage) {
 }
 
 TEST_F(ImageLoaderILTest, CubeTexturesNeedSquarePowerOfTwoImages) {
-    MemoryBlock square(encode(IL_PNG));  // 4x2
-    const DataBlock* faces[6] = {&square, &square, &square, &square, &square, &square};
+    MemoryBlock small(fixture("rgb.png")), large(fixture("baseline.jpg"));  // 4x4 and 32x32
+    const DataBlock* faces[6] = {&small, &small, &small, &large, &small, &small};
     std::unique_ptr<ImageLoader> loader(machine().createImageLoader());
     EXPECT_EQ(failureOf([&] { delete loader->loadCubeTexture(faces, TextureDescription()); }),
               "Invalid texture dimensions.");
@@ -325,23 +329,13 @@ TEST_F(ImageLoaderILTest, CubeTexturesNeedSquarePowerOfTwoImages) {
               "Invalid texture dimensions.");
 }
 
-TEST_F(ImageLoaderILTest, MissingFileAndUnusableFormatFail) {
+TEST_F(ImageLoaderILTest, LoadsANamedFile) {
     std::unique_ptr<ImageLoader> loader(machine().createImageLoader());
+    std::unique_ptr<Texture> texture(
+        loader->loadTexture(imagePath("palette-alpha.png").c_str(), TextureDescription()));
+    EXPECT_EQ(static_cast<BaseTextureGL*>(texture.get())->width(), 4);
     EXPECT_EQ(failureOf([&] { delete loader->loadTexture("no/such/image.png", TextureDescription()); }),
               "IL_COULD_NOT_OPEN_FILE");
-    // A grey image with alpha has no texture format.
-    initDevIL();
-    ILuint name = 0;
-    ilGenImages(1, &name);
-    ilBindImage(name);
-    const uint8_t greyAlpha[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    ilTexImage(2, 2, 1, 2, IL_LUMINANCE_ALPHA, IL_UNSIGNED_BYTE, const_cast<uint8_t*>(greyAlpha));
-    Bytes file(4096);
-    file.resize(ilSaveL(IL_PNG, file.data(), ILuint(file.size())));
-    ilDeleteImages(1, &name);
-    MemoryBlock block(file);
-    EXPECT_EQ(failureOf([&] { delete loader->loadTexture(block, TextureDescription()); }),
-              "Cannot handle image format.");
 }
 
 }  // namespace
