@@ -2,13 +2,16 @@
 # Writes the image files the image loader's tests decode
 # (tests/data/images), each variant as ImageMagick writes it.
 #
-# Every file shows one of three 4x4 pictures, row 0 at the top:
+# Every file shows one of two 4x4 pictures, row 0 at the top, some with the
+# alpha levels below (the test's kAlpha), some with those cut to 0 or 255:
 #   colour: the eight corners of the colour cube, each channel 0 or 255, so
-#           that 16-bit and 5-bit channels hold them exactly;
-#   grey:   pixel (x, y) has the grey level 17 * (4 * y + x);
-#   alpha:  the colour picture with the alpha levels of kAlpha in the test.
+#           that 16-bit and 5-bit channels hold them exactly (the test's kColour);
+#   grey:   pixel (x, y) has the grey level 17 * (4 * y + x).
 # JPEG files show the colour or grey picture scaled 8 times, so that each
 # pixel fills one whole 8x8 block and survives compression closely.
+#
+# cmyk.jpg and v3-565.bmp (bit fields with no masks, as this writer makes
+# them) are files the loader refuses.
 #
 # Usage: tools/make_image_fixtures.sh [output folder]   (needs ImageMagick 6)
 set -euo pipefail

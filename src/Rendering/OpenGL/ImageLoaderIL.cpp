@@ -240,12 +240,12 @@ bool wellFormedBmp(const uint8_t* b, size_t size) {
            l.offset + rowBytes * l.height <= size;
 }
 
-// DevIL refuses headers longer than 40 bytes and reads 16- and 32-bit pixels
-// without their masks (the fourth byte of a plain 32-bit pixel is not alpha),
-// so these bitmaps are decoded here.
+// DevIL refuses headers longer than 40 bytes and widens 5- and 6-bit fields
+// by shifting, so that white comes out as 248. Such bitmaps, and all 16- and
+// 32-bit ones so that one path reads the masks, are decoded here.
 bool decodesOwnBmp(const uint8_t* b) {
     const BmpLayout l = bmpLayout(b);
-    return l.infoSize > 40 || (l.infoSize == 40 && (l.bits == 16 || l.bits == 32));
+    return l.infoSize > 40 || l.bits == 16 || l.bits == 32;
 }
 
 // One channel of a bit-field pixel, scaled so that a full field is 255.

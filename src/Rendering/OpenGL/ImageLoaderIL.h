@@ -45,15 +45,17 @@ public:
     ImageIL& operator=(const ImageIL&) = delete;
 
     // Decodes an image held in memory; refuses what is not PNG, JPEG, BMP or
-    // TGA with "IL_FORMAT_NOT_SUPPORTED".
+    // TGA with "IL_FORMAT_NOT_SUPPORTED", and four-component (CMYK) JPEGs with
+    // "Cannot handle image format.".
     void decode(const void* bytes, size_t size);
     // Reads a file whole and decodes it; "IL_COULD_NOT_OPEN_FILE" when it
     // cannot be read.
     void decodeFile(const char* fileName);
 
     // The texture format of the image, after converting its channels to the
-    // order of that format; "Cannot handle image format." for images that are
-    // neither luminance nor colour with or without alpha.
+    // order of that format: luminance stays luminance; colour, colour-index
+    // and grey with alpha become colour, with alpha when they have it.
+    // "Cannot handle image format." for anything else.
     unsigned textureFormat();
     // Converts the image to `format` (used to give six cube faces one format).
     void convertTo(unsigned format);
