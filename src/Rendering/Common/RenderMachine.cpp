@@ -44,7 +44,7 @@ Matrix transpose(const Matrix& matrix) {
 
 // Bytes of one vertex element, by data type (one to four floats).
 const int kElementSizes[] = {4, 8, 12, 16};
-static_assert(std::size(kElementSizes) == 4, "one size per element data type");
+static_assert(std::size(kElementSizes) == kElementDataTypeCount, "one size per element data type");
 
 }  // namespace
 
@@ -81,24 +81,24 @@ constexpr EnumEntry texCoordGen[] = {
     {"GEN_DISABLE", GEN_DISABLE}, {"GEN_NORMAL", GEN_NORMAL},       {"GEN_VERTEX", GEN_VERTEX},
     {"GEN_REFLECTION", GEN_REFLECTION}, {"GEN_SPHEREMAP", GEN_SPHEREMAP}, {nullptr, 0},
 };
-static_assert(std::size(texCoordGen) == 5 + 1 && isDense(texCoordGen), "texture coordinate generation");
+static_assert(std::size(texCoordGen) == kTexGenModeCount + 1 && isDense(texCoordGen), "texture coordinate generation");
 
 constexpr EnumEntry textureWrap[] = {
     {"REPEAT", REPEAT}, {"CLAMP", CLAMP}, {"BORDER", BORDER}, {nullptr, 0},
 };
-static_assert(std::size(textureWrap) == 3 + 1 && isDense(textureWrap), "texture wrap");
+static_assert(std::size(textureWrap) == kWrapModeCount + 1 && isDense(textureWrap), "texture wrap");
 
 constexpr EnumEntry compareFunc[] = {
     {"NEVER", NEVER},     {"LESS", LESS},         {"EQUAL", EQUAL},
     {"LESSEQUAL", LESSEQUAL}, {"GREATER", GREATER}, {"NOTEQUAL", NOTEQUAL},
     {"GREATEREQUAL", GREATEREQUAL}, {"ALWAYS", ALWAYS}, {nullptr, 0},
 };
-static_assert(std::size(compareFunc) == 8 + 1 && isDense(compareFunc), "compare function");
+static_assert(std::size(compareFunc) == kCompareFuncCount + 1 && isDense(compareFunc), "compare function");
 
 constexpr EnumEntry fillMode[] = {
     {"POINT", POINT}, {"WIREFRAME", WIREFRAME}, {"SOLID", SOLID}, {nullptr, 0},
 };
-static_assert(std::size(fillMode) == 3 + 1 && isDense(fillMode), "fill mode");
+static_assert(std::size(fillMode) == kFillModeCount + 1 && isDense(fillMode), "fill mode");
 
 constexpr EnumEntry blendFactor[] = {
     {"ZERO", ZERO},
@@ -116,23 +116,23 @@ constexpr EnumEntry blendFactor[] = {
     {"INVBLENDFACTOR", INVBLENDFACTOR},
     {nullptr, 0},
 };
-static_assert(std::size(blendFactor) == 13 + 1 && isDense(blendFactor), "blend factor");
+static_assert(std::size(blendFactor) == kBlendFactorCount + 1 && isDense(blendFactor), "blend factor");
 
 constexpr EnumEntry blendOperation[] = {
     {"ADD", ADD}, {"SUBTRACT", SUBTRACT}, {"REVSUBTRACT", REVSUBTRACT},
     {"MIN", MIN}, {"MAX", MAX},           {nullptr, 0},
 };
-static_assert(std::size(blendOperation) == 5 + 1 && isDense(blendOperation), "blend operation");
+static_assert(std::size(blendOperation) == kBlendOperationCount + 1 && isDense(blendOperation), "blend operation");
 
 constexpr EnumEntry cullingMode[] = {
     {"CW", CW}, {"CCW", CCW}, {nullptr, 0},
 };
-static_assert(std::size(cullingMode) == 2 + 1 && isDense(cullingMode), "culling mode");
+static_assert(std::size(cullingMode) == kCullingModeCount + 1 && isDense(cullingMode), "culling mode");
 
 constexpr EnumEntry fogMode[] = {
     {"FOG_EXP", FOG_EXP}, {"FOG_EXP2", FOG_EXP2}, {"FOG_LINEAR", FOG_LINEAR}, {nullptr, 0},
 };
-static_assert(std::size(fogMode) == 3 + 1 && isDense(fogMode), "fog mode");
+static_assert(std::size(fogMode) == kFogModeCount + 1 && isDense(fogMode), "fog mode");
 
 constexpr EnumEntry lightType[] = {
     {"POINT_LIGHT", POINT_LIGHT},
@@ -140,14 +140,14 @@ constexpr EnumEntry lightType[] = {
     {"DIRECTIONAL_LIGHT", DIRECTIONAL_LIGHT},
     {nullptr, 0},
 };
-static_assert(std::size(lightType) == 3 + 1 && isDense(lightType), "light type");
+static_assert(std::size(lightType) == kLightTypeCount + 1 && isDense(lightType), "light type");
 
 constexpr EnumEntry combinerSource[] = {
     {"SRC_CURRENT", SRC_CURRENT},   {"SRC_TEMP", SRC_TEMP},       {"SRC_DIFFUSE", SRC_DIFFUSE},
     {"SRC_SPECULAR", SRC_SPECULAR}, {"SRC_TEXTURE", SRC_TEXTURE}, {"SRC_FACTOR", SRC_FACTOR},
     {nullptr, 0},
 };
-static_assert(std::size(combinerSource) == 6 + 1 && isDense(combinerSource), "combiner source");
+static_assert(std::size(combinerSource) == kCombinerSourceCount + 1 && isDense(combinerSource), "combiner source");
 
 constexpr EnumEntry combinerOperation[] = {
     {"OP_I1", OP_I1},
@@ -172,13 +172,13 @@ constexpr EnumEntry combinerOperation[] = {
     {"OP_MODULATEINVCOLOR_ADDALPHA", OP_MODULATEINVCOLOR_ADDALPHA},
     {nullptr, 0},
 };
-static_assert(std::size(combinerOperation) == 20 + 1 && isDense(combinerOperation),
+static_assert(std::size(combinerOperation) == kCombinerOperationCount + 1 && isDense(combinerOperation),
               "combiner operation");
 
 constexpr EnumEntry geometrySource[] = {
     {"SOURCE_NONE", SOURCE_NONE}, {"SOURCE_WORLD", SOURCE_WORLD}, {nullptr, 0},
 };
-static_assert(std::size(geometrySource) == 2 + 1 && isDense(geometrySource), "geometry source");
+static_assert(std::size(geometrySource) == kGeometrySourceCount + 1 && isDense(geometrySource), "geometry source");
 
 }  // namespace Enums
 
@@ -284,7 +284,6 @@ MachineKind s_machineKinds[] = {
     {"gl", "The OpenGL render machine is not available on this system.", nullptr},
     {"dx", "The Direct3D render machine is not available on this system.", nullptr},
 };
-static_assert(std::size(s_machineKinds) == 2, "the creator knows gl and dx");
 
 MachineKind* findMachineKind(const char* name) {
     if (name == nullptr)
@@ -336,7 +335,7 @@ const VertexCountRule kVertexCountRules[] = {
     {1, 2},  // TRIANGLE_STRIP
     {1, 2},  // TRIANGLE_FAN
 };
-static_assert(std::size(kVertexCountRules) == TRIANGLE_FAN + 1, "one rule per primitive type");
+static_assert(std::size(kVertexCountRules) == kPrimitiveTypeCount, "one rule per primitive type");
 
 }  // namespace
 
@@ -385,19 +384,19 @@ namespace {
 }  // namespace
 
 const Matrix& MatrixSet::get(unsigned kind) const {
-    if (kind > MATRIX_WORLD)
+    if (kind >= kMatrixKindCount)
         badMatrixType();
     return m_matrices[kind];
 }
 
 void MatrixSet::set(unsigned kind, const Matrix& matrix) {
-    if (kind > MATRIX_WORLD)
+    if (kind >= kMatrixKindCount)
         badMatrixType();
     m_matrices[kind] = matrix;
 }
 
 void MatrixSet::mult(unsigned kind, const Matrix& matrix) {
-    if (kind > MATRIX_WORLD)
+    if (kind >= kMatrixKindCount)
         badMatrixType();
     m_matrices[kind] = multiply(m_matrices[kind], matrix);
 }

@@ -44,6 +44,7 @@ struct Plane {
 };
 
 enum MatrixKind : unsigned { MATRIX_PROJECTION = 0, MATRIX_VIEW = 1, MATRIX_WORLD = 2 };
+constexpr unsigned kMatrixKindCount = MATRIX_WORLD + 1;
 
 enum PrimitiveType : unsigned {
     POINT_LIST = 0,
@@ -53,34 +54,60 @@ enum PrimitiveType : unsigned {
     TRIANGLE_STRIP = 4,
     TRIANGLE_FAN = 5,
 };
+constexpr unsigned kPrimitiveTypeCount = TRIANGLE_FAN + 1;
 
 enum TextureFormat : unsigned { FORMAT_RGB8 = 0, FORMAT_ARGB8 = 1, FORMAT_L8 = 2 };
+constexpr unsigned kTextureFormatCount = FORMAT_L8 + 1;
 
 enum TexGenMode : int { GEN_DISABLE = 0, GEN_NORMAL, GEN_VERTEX, GEN_REFLECTION, GEN_SPHEREMAP };
+constexpr int kTexGenModeCount = GEN_SPHEREMAP + 1;
 enum WrapMode : int { REPEAT = 0, CLAMP, BORDER };
+constexpr int kWrapModeCount = BORDER + 1;
 enum CompareFunc : int { NEVER = 0, LESS, EQUAL, LESSEQUAL, GREATER, NOTEQUAL, GREATEREQUAL, ALWAYS };
+constexpr int kCompareFuncCount = ALWAYS + 1;
 enum FillMode : int { POINT = 0, WIREFRAME, SOLID };
+constexpr int kFillModeCount = SOLID + 1;
 enum BlendFactor : int {
     ZERO = 0, ONE, SRCCOLOR, INVSRCCOLOR, SRCALPHA, INVSRCALPHA, DESTALPHA, INVDESTALPHA,
     DESTCOLOR, INVDESTCOLOR, SRCALPHASAT, BLENDFACTOR, INVBLENDFACTOR,
 };
+constexpr int kBlendFactorCount = INVBLENDFACTOR + 1;
 enum BlendOperation : int { ADD = 0, SUBTRACT, REVSUBTRACT, MIN, MAX };
+constexpr int kBlendOperationCount = MAX + 1;
 enum CullingMode : int { CW = 0, CCW };
+constexpr int kCullingModeCount = CCW + 1;
 enum FogMode : int { FOG_EXP = 0, FOG_EXP2, FOG_LINEAR };
+constexpr int kFogModeCount = FOG_LINEAR + 1;
 enum LightType : int { POINT_LIGHT = 0, SPOT_LIGHT, DIRECTIONAL_LIGHT };
+constexpr int kLightTypeCount = DIRECTIONAL_LIGHT + 1;
 enum CombinerSource : int { SRC_CURRENT = 0, SRC_TEMP, SRC_DIFFUSE, SRC_SPECULAR, SRC_TEXTURE, SRC_FACTOR };
+constexpr int kCombinerSourceCount = SRC_FACTOR + 1;
 enum CombinerOperation : int {
     OP_I1 = 0, OP_I2, OP_MODULATE, OP_MODULATE2X, OP_MODULATE4X, OP_ADD, OP_ADDSIGNED,
     OP_ADDSIGNED2X, OP_SUB, OP_ADDSMOOTH, OP_BLENDCURALPHA, OP_BLENDDIFALPHA, OP_BLENDTEXALPHA,
     OP_DOTP, OP_LERP, OP_MULADD, OP_MODULATEALPHA_ADDCOLOR, OP_MODULATECOLOR_ADDALPHA,
     OP_MODULATEINVALPHA_ADDCOLOR, OP_MODULATEINVCOLOR_ADDALPHA,
 };
+constexpr int kCombinerOperationCount = OP_MODULATEINVCOLOR_ADDALPHA + 1;
 enum GeometrySource : int { SOURCE_NONE = 0, SOURCE_WORLD };
+constexpr int kGeometrySourceCount = SOURCE_WORLD + 1;
 enum StencilOperation : unsigned {
     STENCIL_KEEP = 1, STENCIL_ZERO, STENCIL_REPLACE, STENCIL_INCRSAT, STENCIL_DECRSAT,
     STENCIL_INVERT, STENCIL_INCR, STENCIL_DECR,
 };
+constexpr unsigned kStencilOperationCount = STENCIL_DECR - STENCIL_KEEP + 1;
 enum ClearFlags : unsigned { CLEAR_COLOR = 1, CLEAR_DEPTH = 2, CLEAR_STENCIL = 4 };
+// Values the machine takes only as numbers: colour material sources (0 off,
+// 1 ambient, 2 diffuse, 3 specular, 4 emissive, 5 ambient and diffuse),
+// minification filters (nearest, linear, then each with the nearest mip level,
+// then each blended between levels), magnification filters (nearest, linear),
+// texture coordinates of wrap modes (u, v, w) and vertex element types (one to
+// four floats).
+constexpr unsigned kColorMaterialSourceCount = 6;
+constexpr int kMinFilterCount = 6;
+constexpr int kMagFilterCount = 2;
+constexpr int kWrapCoordinateCount = 3;
+constexpr int kElementDataTypeCount = 4;
 
 // Script enumeration tables, each ended by a pair with a null name.
 namespace Enums {
@@ -139,6 +166,8 @@ public:
     virtual void present() = 0;
     // Makes this target the destination of the machine's following drawing.
     virtual void makeCurrent(RenderMachine* machine) = 0;
+    // Whether this is the on-screen window rather than an off-screen target.
+    virtual bool isWindow() const { return false; }
 };
 
 class Texture;
@@ -268,6 +297,8 @@ public:
         std::string value;
     };
     virtual ~RenderState() = default;
+    // Reads the device's current state into the snapshot.
+    virtual void capture() {}
     virtual std::vector<Entry> entries() const { return {}; }
 };
 
@@ -288,6 +319,7 @@ public:
     int getWidth() const override = 0;
     int getHeight() const override = 0;
     void present() override = 0;
+    bool isWindow() const final { return true; }
 };
 
 class RenderMachine {
@@ -447,7 +479,7 @@ public:
     Matrix vertexProgramMatrix(int selector) const;
 
 private:
-    Matrix m_matrices[3];
+    Matrix m_matrices[kMatrixKindCount];
 };
 
 }  // namespace Vexa

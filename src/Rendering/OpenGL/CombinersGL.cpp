@@ -1,5 +1,7 @@
 #include "Rendering/OpenGL/CombinersGL.h"
 
+#include <iterator>
+
 #include "Parser/Exceptions.h"
 #include "Rendering/OpenGL/ExtensionsGL.h"
 #include "Rendering/OpenGL/RenderMachineGL.h"
@@ -21,8 +23,7 @@ const char* const s_sourceRegister[] = {
     nullptr,                     // SRC_TEXTURE
     "factor",                    // SRC_FACTOR
 };
-static_assert(sizeof(s_sourceRegister) / sizeof(s_sourceRegister[0]) == SRC_FACTOR + 1,
-              "one register per combiner source");
+static_assert(std::size(s_sourceRegister) == kCombinerSourceCount, "one register per combiner source");
 
 // Indexed by SamplerGL.
 const char* const s_samplerTarget[] = {nullptr, "2D", "RECT", "CUBE"};
@@ -224,7 +225,7 @@ void CombinersGL::apply() {
     if (m_machine.pixelShaderActive()) return;
     const int active = activeCombinerStages(m_stages, kMaxCombinerStages);
     if (active == 0 || !gl().hasFragmentPrograms) {
-        glDisable(GL_FRAGMENT_PROGRAM_ARB);
+        GL_CHECK(glDisable(GL_FRAGMENT_PROGRAM_ARB));
         return;
     }
     SamplerGL samplers[kMaxCombinerStages] = {};
@@ -256,15 +257,14 @@ void CombinersGL::apply() {
         program = std::make_unique<ProgramGL>(GL_FRAGMENT_PROGRAM_ARB, text.c_str());
     }
     bindProgramGL(GL_FRAGMENT_PROGRAM_ARB, program->name());
-    glEnable(GL_FRAGMENT_PROGRAM_ARB);
+    GL_CHECK(glEnable(GL_FRAGMENT_PROGRAM_ARB));
     const GLfloat factor[4] = {m_factor.r, m_factor.g, m_factor.b, m_factor.a};
-    gl().glProgramLocalParameter4fvARB(GL_FRAGMENT_PROGRAM_ARB, 0, factor);
-    checkErrorGL(kUnit, __LINE__);
+    GL_CHECK(gl().glProgramLocalParameter4fvARB(GL_FRAGMENT_PROGRAM_ARB, 0, factor));
 }
 
-void CombinersDeleterGL::operator()(CombinersGL* combiners) const { delete combiners; }
-
-CombinersPtrGL makeCombinersGL(RenderMachineGL& machine) { return CombinersPtrGL(new CombinersGL(machine)); }
+std::unique_ptr<CombinersGL> makeCombinersGL(RenderMachineGL& machine) {
+    return std::make_unique<CombinersGL>(machine);
+}
 
 void resetCombinersGL(CombinersGL& combiners) { combiners.reset(); }
 

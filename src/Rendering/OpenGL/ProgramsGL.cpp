@@ -58,23 +58,23 @@ ProgramGL::ProgramGL(GLenum target, const char* text) : m_target(target) {
     bindProgramGL(target, m_name);
     gl().glProgramStringARB(target, GL_PROGRAM_FORMAT_ASCII_ARB, static_cast<GLsizei>(std::strlen(text)),
                             text);
-    const GLenum error = glGetError();
+    const GLenum error = takeErrorGL();
+    if (error == GL_NO_ERROR) {
+        bindProgramGL(target, previous);
+        return;
+    }
+    std::string message;
     if (error == GL_INVALID_OPERATION) {
         GLint position = -1;
         glGetIntegerv(GL_PROGRAM_ERROR_POSITION_ARB, &position);
         const GLubyte* errorString = glGetString(GL_PROGRAM_ERROR_STRING_ARB);
-        const std::string message =
-            programErrorMessage(text, position, errorString ? reinterpret_cast<const char*>(errorString) : "");
-        bindProgramGL(target, previous);
-        gl().glDeleteProgramsARB(1, &m_name);
-        glGetError();
-        VEXA_THROW(RenderMachineException, message);
+        message = programErrorMessage(text, position, errorString ? reinterpret_cast<const char*>(errorString) : "");
     }
     bindProgramGL(target, previous);
-    if (const char* name = errorNameGL(error)) {
-        gl().glDeleteProgramsARB(1, &m_name);
-        VEXA_THROW(RenderMachineException, name);
-    }
+    gl().glDeleteProgramsARB(1, &m_name);
+    if (message.empty())
+        throwErrorGL(error, kUnit, __LINE__, VEXA_GL_CALL_TEXT(glProgramStringARB));
+    VEXA_THROW(RenderMachineException, message);
 }
 
 // Deleting a bound program makes the driver bind program 0 in its place.

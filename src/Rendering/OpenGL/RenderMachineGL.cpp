@@ -4,6 +4,7 @@
 
 #include "Parser/Exceptions.h"
 #include "Platform/SdlWindow.h"
+#include "Rendering/OpenGL/CombinersGL.h"
 #include "Rendering/OpenGL/ExtensionsGL.h"
 #include "Rendering/OpenGL/ProgramsGL.h"
 #include "Rendering/OpenGL/StateGL.h"
@@ -64,7 +65,7 @@ void RenderMachineGL::setViewport(const Viewport& viewport) {
     m_viewportWidth = pixels.width;
     m_viewportHeight = pixels.height;
     target->makeCurrent(this);
-    if (!dynamic_cast<TextureTargetGL*>(target) && !dynamic_cast<RenderMemoryGL*>(target))
+    if (target->isWindow())
         bindWindowFramebufferGL();
     GL_CHECK(glViewport(pixels.x, pixels.y, pixels.width, pixels.height));
     GL_CHECK(glScissor(pixels.x, pixels.y, pixels.width, pixels.height));
@@ -655,8 +656,8 @@ RenderState* RenderMachineGL::createState() {
 }
 
 void RenderMachineGL::captureState(RenderState* state) {
-    if (auto* snapshot = dynamic_cast<RenderStateGL*>(state))
-        snapshot->capture();
+    if (state)
+        state->capture();
 }
 
 }  // namespace Vexa

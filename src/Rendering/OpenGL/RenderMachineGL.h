@@ -25,6 +25,7 @@ namespace Vexa {
 class VertexShaderGL;
 class PixelShaderGL;
 class StateNamesGL;
+class CombinersGL;
 
 constexpr int kMaxTextureStages = 8;
 
@@ -172,7 +173,7 @@ private:
     template <typename Draw>
     void drawWithState(int baseVertex, Draw&& draw);
 
-    CombinersPtrGL m_combiners;
+    std::unique_ptr<CombinersGL> m_combiners;
     std::unique_ptr<StateNamesGL> m_stateNames;
     ArrayBindingGL m_arrays;
 

@@ -1,5 +1,7 @@
 #include "Rendering/OpenGL/StateGL.h"
 
+#include <iterator>
+
 #include "Parser/Exceptions.h"
 #include "Rendering/OpenGL/UtilsGL.h"
 
@@ -35,7 +37,7 @@ const SwitchStateGL kSwitches[] = {
     VEXA_SWITCH(EDGE_FLAG_ARRAY),
 };
 #undef VEXA_SWITCH
-static_assert(sizeof(kSwitches) / sizeof(kSwitches[0]) == kSwitchStateCount, "66 switches");
+static_assert(std::size(kSwitches) == kSwitchStateCount, "66 switches");
 
 #define VEXA_VALUE(name) {GL_##name, #name}
 const ValueNameGL kArrayTypes[] = {
@@ -156,7 +158,7 @@ const IntegerStateGL kIntegers[] = {
 };
 #undef VEXA_PLAIN
 #undef VEXA_NAMED
-static_assert(sizeof(kIntegers) / sizeof(kIntegers[0]) == kIntegerStateCount, "63 integer states");
+static_assert(std::size(kIntegers) == kIntegerStateCount, "63 integer states");
 
 }  // namespace
 
@@ -173,14 +175,13 @@ std::string StateNamesGL::valueText(const IntegerStateGL& state, GLint value) co
 
 void RenderStateGL::capture() {
     for (size_t i = 0; i < kSwitchStateCount; ++i)
-        m_switches[i] = glIsEnabled(m_names.switches()[i].capability) == GL_TRUE;
+        GL_CHECK(m_switches[i] = glIsEnabled(m_names.switches()[i].capability) == GL_TRUE);
     for (size_t i = 0; i < kIntegerStateCount; ++i) {
         GLint values[16] = {};
-        glGetIntegerv(m_names.integers()[i].parameter, values);
+        GL_CHECK(glGetIntegerv(m_names.integers()[i].parameter, values));
         for (int k = 0; k < 4; ++k)
             m_integers[i][k] = values[k];
     }
-    checkErrorGL(kUnit, __LINE__);
 }
 
 std::vector<RenderState::Entry> RenderStateGL::entries() const {

@@ -53,8 +53,7 @@ private:
 class RenderStateGL : public RenderState {
 public:
     explicit RenderStateGL(const StateNamesGL& names) : m_names(names) {}
-    // Reads the device state into the snapshot.
-    void capture();
+    void capture() override;
     std::vector<Entry> entries() const override;
 
 private:

@@ -134,9 +134,9 @@ void ArrayBindingGL::bind(const VertexDeclaration& declaration,
         if (!(changed & bit))
             return;
         if (wanted & bit)
-            glEnableClientState(array);
+            GL_CHECK(glEnableClientState(array));
         else
-            glDisableClientState(array);
+            GL_CHECK(glDisableClientState(array));
     };
     toggle(kVertexArray, GL_VERTEX_ARRAY);
     toggle(kNormalArray, GL_NORMAL_ARRAY);
@@ -145,10 +145,10 @@ void ArrayBindingGL::bind(const VertexDeclaration& declaration,
         const uint32_t bit = 1u << (kTexCoordShift + unit);
         if (!(changed & bit))
             continue;
-        gl().glClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
+        GL_CHECK(gl().glClientActiveTextureARB(GL_TEXTURE0_ARB + unit));
         toggle(bit, GL_TEXTURE_COORD_ARRAY);
     }
-    GL_CHECK(m_enabled = wanted);
+    m_enabled = wanted;
 }
 
 }  // namespace Vexa

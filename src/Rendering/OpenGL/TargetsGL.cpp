@@ -32,14 +32,14 @@ FramebufferGL::FramebufferGL(int width, int height) : m_width(width), m_height(h
     e.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_depthStencil);
     const GLenum status = e.glCheckFramebufferStatus(GL_FRAMEBUFFER);
     e.glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
-    const GLenum error = glGetError();
+    const GLenum error = takeErrorGL();
     if (status != GL_FRAMEBUFFER_COMPLETE || error != GL_NO_ERROR) {
         e.glDeleteRenderbuffers(1, &m_depthStencil);
         e.glDeleteRenderbuffers(1, &m_color);
         e.glDeleteFramebuffers(1, &m_framebuffer);
-        const char* name = errorNameGL(error);
         VEXA_THROW(RenderMachineException,
-                   std::string("framebuffer creation error: ") + (name ? name : "incomplete framebuffer"));
+                   "framebuffer creation error: " +
+                       (error != GL_NO_ERROR ? errorTextGL(error) : std::string("incomplete framebuffer")));
     }
 }
 

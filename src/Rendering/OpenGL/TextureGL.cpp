@@ -12,14 +12,6 @@ static const char* const kUnit = "Rendering/OpenGL/TextureGL";
 
 namespace {
 
-// Rectangle textures have no mip levels: each minification filter without its
-// mip part.
-const GLint s_rectangleMinFilter[] = {
-    GL_NEAREST, GL_LINEAR, GL_NEAREST, GL_LINEAR, GL_NEAREST, GL_LINEAR,
-};
-static_assert(sizeof(s_rectangleMinFilter) / sizeof(s_rectangleMinFilter[0]) == 6,
-              "one per minification filter");
-
 GLint maxSizeFor(GLenum target) {
     GLint size = 0;
     switch (target) {
@@ -32,10 +24,10 @@ GLint maxSizeFor(GLenum target) {
 
 // Rows of uploads are packed tightly: a pitch is width times bytes per pixel.
 void packTightly(int rowLength) {
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
-    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, 1));
+    GL_CHECK(glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength));
+    GL_CHECK(glPixelStorei(GL_UNPACK_SKIP_ROWS, 0));
+    GL_CHECK(glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0));
 }
 
 }  // namespace
@@ -53,8 +45,7 @@ BaseTextureGL::BaseTextureGL(GLenum target, int width, int height, unsigned form
         VEXA_THROW(RenderMachineException, "GL_INVALID_VALUE");
     const GLenum wrap = target == GL_TEXTURE_2D ? GL_REPEAT : GL_CLAMP;
     m_wrap[0] = m_wrap[1] = m_wrap[2] = wrap;
-    glGenTextures(1, &m_name);
-    checkErrorGL(kUnit, __LINE__);
+    GL_CHECK(glGenTextures(1, &m_name));
 }
 
 BaseTextureGL::~BaseTextureGL() {
@@ -65,13 +56,11 @@ BaseTextureGL::~BaseTextureGL() {
 
 void BaseTextureGL::setPriority(float priority) {
     const GLclampf value = priority;
-    glPrioritizeTextures(1, &m_name, &value);
-    checkErrorGL(kUnit, __LINE__);
+    GL_CHECK(glPrioritizeTextures(1, &m_name, &value));
 }
 
 void BaseTextureGL::setMinFilter(int filter) {
-    const GLint glFilter = minFilterGL(filter);
-    m_minFilter = m_target == GL_TEXTURE_RECTANGLE ? s_rectangleMinFilter[filter] : glFilter;
+    m_minFilter = minFilterGL(filter, m_target == GL_TEXTURE_RECTANGLE);
     parameterChanged();
 }
 
@@ -104,14 +93,13 @@ void BaseTextureGL::parameterChanged() {
 }
 
 void BaseTextureGL::applyParameters() {
-    glTexParameteri(m_target, GL_TEXTURE_MIN_FILTER, m_minFilter);
-    glTexParameteri(m_target, GL_TEXTURE_MAG_FILTER, m_magFilter);
-    for (int i = 0; i < 3; ++i) glTexParameteri(m_target, wrapCoordinateGL(i), m_wrap[i]);
+    GL_CHECK(glTexParameteri(m_target, GL_TEXTURE_MIN_FILTER, m_minFilter));
+    GL_CHECK(glTexParameteri(m_target, GL_TEXTURE_MAG_FILTER, m_magFilter));
+    for (int i = 0; i < 3; ++i) GL_CHECK(glTexParameteri(m_target, wrapCoordinateGL(i), m_wrap[i]));
     const GLfloat border[4] = {m_border.r, m_border.g, m_border.b, m_border.a};
-    glTexParameterfv(m_target, GL_TEXTURE_BORDER_COLOR, border);
+    GL_CHECK(glTexParameterfv(m_target, GL_TEXTURE_BORDER_COLOR, border));
     if (m_target != GL_TEXTURE_RECTANGLE && gl().hasGenerateMipmap)
-        glTexParameteri(m_target, GL_GENERATE_MIPMAP, GL_TRUE);
-    checkErrorGL(kUnit, __LINE__);
+        GL_CHECK(glTexParameteri(m_target, GL_GENERATE_MIPMAP, GL_TRUE));
     m_dirty = false;
 }
 
@@ -133,19 +121,18 @@ void BaseTextureGL::bindStage(int stage) {
     BaseTextureGL* const previous = textureAt(m_machine, stage);
     if (previous != this) {
         if (previous) {
-            if (previous->m_target != m_target) glDisable(previous->m_target);
+            if (previous->m_target != m_target) GL_CHECK(glDisable(previous->m_target));
             previous->leaveStage(stage);
         }
         m_machine.stage(stage).texture = this;
         ++m_holders;
         m_stage = stage;
-        glBindTexture(m_target, m_name);
+        GL_CHECK(glBindTexture(m_target, m_name));
     }
     if (m_dirty) applyParameters();
     const bool rectangle = m_target == GL_TEXTURE_RECTANGLE;
     m_machine.setTextureScale(stage, rectangle ? float(m_width) : 1.0f,
                               rectangle ? float(m_height) : 1.0f);
-    checkErrorGL(kUnit, __LINE__);
 }
 
 void BaseTextureGL::leaveStage(int stage) {
@@ -179,17 +166,16 @@ void BaseTextureGL::withBound(const Upload& upload) {
             return;
         }
     m_machine.selectUnit(0);
-    glBindTexture(m_target, m_name);
+    GL_CHECK(glBindTexture(m_target, m_name));
     if (m_dirty) applyParameters();
     upload();
     BaseTextureGL* const owner = textureAt(m_machine, 0);
     if (owner && owner->m_target == m_target) {
-        glBindTexture(owner->m_target, owner->m_name);
+        GL_CHECK(glBindTexture(owner->m_target, owner->m_name));
     } else {
-        glBindTexture(m_target, 0);
-        if (owner) glBindTexture(owner->m_target, owner->m_name);
+        GL_CHECK(glBindTexture(m_target, 0));
+        if (owner) GL_CHECK(glBindTexture(owner->m_target, owner->m_name));
     }
-    checkErrorGL(kUnit, __LINE__);
 }
 
 void BaseTextureGL::uploadLevel(GLenum faceTarget, const void* pixels, bool cubeFace, bool& defined) {
@@ -200,9 +186,8 @@ void BaseTextureGL::uploadLevel(GLenum faceTarget, const void* pixels, bool cube
     }
     withBound([&] {
         packTightly(0);
-        glTexImage2D(faceTarget, 0, m_format.internalFormat, m_width, m_height, 0,
-                     m_format.sourceFormat, GL_UNSIGNED_BYTE, pixels);
-        checkErrorGL(kUnit, __LINE__);
+        GL_CHECK(glTexImage2D(faceTarget, 0, m_format.internalFormat, m_width, m_height, 0,
+                              m_format.sourceFormat, GL_UNSIGNED_BYTE, pixels));
     });
     defined = m_uploaded = true;
 }
@@ -214,13 +199,12 @@ void BaseTextureGL::uploadRect(GLenum faceTarget, const void* pixels, int x, int
     withBound([&] {
         // A rectangle of a texture never filled gets defined storage first.
         if (!defined)
-            glTexImage2D(faceTarget, 0, m_format.internalFormat, m_width, m_height, 0,
-                         m_format.sourceFormat, GL_UNSIGNED_BYTE, nullptr);
+            GL_CHECK(glTexImage2D(faceTarget, 0, m_format.internalFormat, m_width, m_height, 0,
+                                  m_format.sourceFormat, GL_UNSIGNED_BYTE, nullptr));
         packTightly(width);
-        glTexSubImage2D(faceTarget, 0, x, y, width, height, m_format.sourceFormat,
-                        GL_UNSIGNED_BYTE, pixels);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-        checkErrorGL(kUnit, __LINE__);
+        GL_CHECK(glTexSubImage2D(faceTarget, 0, x, y, width, height, m_format.sourceFormat,
+                                 GL_UNSIGNED_BYTE, pixels));
+        GL_CHECK(glPixelStorei(GL_UNPACK_ROW_LENGTH, 0));
     });
     defined = m_uploaded = true;
 }
@@ -233,10 +217,9 @@ void BaseTextureGL::readBack(GLenum faceTarget, uint8_t* pixels, bool defined) {
         return;
     }
     withBound([&] {
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-        glGetTexImage(faceTarget, 0, m_format.sourceFormat, GL_UNSIGNED_BYTE, pixels);
-        checkErrorGL(kUnit, __LINE__);
+        GL_CHECK(glPixelStorei(GL_PACK_ALIGNMENT, 1));
+        GL_CHECK(glPixelStorei(GL_PACK_ROW_LENGTH, 0));
+        GL_CHECK(glGetTexImage(faceTarget, 0, m_format.sourceFormat, GL_UNSIGNED_BYTE, pixels));
     });
 }
 
@@ -250,7 +233,7 @@ TextureGL::TextureGL(int width, int height, unsigned format, int levels, RenderM
 
 void* TextureGL::lock(int* pitchOut, unsigned) {
     if (!m_memory) {
-        m_memory.reset(new uint8_t[imageBytes()]);
+        m_memory = std::make_unique<uint8_t[]>(imageBytes());
         readBack(m_target, m_memory.get(), m_uploaded);
     }
     if (pitchOut) *pitchOut = pitch();
@@ -311,7 +294,7 @@ void CubeTextureGL::updateRect(const void* pixels, int x, int y, int width, int 
 void* CubeTextureGL::lockFace(int face, int* pitchOut, unsigned) {
     const GLenum target = cubeFace(face);
     if (!m_memory[face]) {
-        m_memory[face].reset(new uint8_t[imageBytes()]);
+        m_memory[face] = std::make_unique<uint8_t[]>(imageBytes());
         readBack(target, m_memory[face].get(), m_faceUploaded[face]);
     }
     if (pitchOut) *pitchOut = pitch();
@@ -334,18 +317,17 @@ void CubeTextureGL::updateFace(int face, const void* pixels) {
 void BaseTextureGL::copyFramebuffer(int width, int height) {
     GLint activeUnit = GL_TEXTURE0;
     glGetIntegerv(GL_ACTIVE_TEXTURE, &activeUnit);
-    glActiveTexture(GL_TEXTURE0);
+    GL_CHECK(glActiveTexture(GL_TEXTURE0));
     GLint previous = 0;
     const GLenum binding = m_target == GL_TEXTURE_RECTANGLE ? GL_TEXTURE_BINDING_RECTANGLE
                            : m_target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_BINDING_CUBE_MAP
                                                              : GL_TEXTURE_BINDING_2D;
     glGetIntegerv(binding, &previous);
-    glBindTexture(m_target, m_name);
+    GL_CHECK(glBindTexture(m_target, m_name));
     if (m_dirty) applyParameters();
-    glCopyTexImage2D(m_target, 0, m_format.internalFormat, 0, 0, width, height, 0);
-    glBindTexture(m_target, GLuint(previous));
-    glActiveTexture(GLenum(activeUnit));
-    checkErrorGL(kUnit, __LINE__);
+    GL_CHECK(glCopyTexImage2D(m_target, 0, m_format.internalFormat, 0, 0, width, height, 0));
+    GL_CHECK(glBindTexture(m_target, GLuint(previous)));
+    GL_CHECK(glActiveTexture(GLenum(activeUnit)));
     m_uploaded = true;
 }
 
@@ -365,16 +347,14 @@ void setTextureGL(RenderMachineGL& machine, int stage, Texture* texture) {
     if (texture) {
         BaseTextureGL* const textureGL = static_cast<BaseTextureGL*>(texture);
         textureGL->bindStage(stage);
-        glEnable(textureGL->target());
-        checkErrorGL(kUnit, __LINE__);
+        GL_CHECK(glEnable(textureGL->target()));
         return;
     }
     BaseTextureGL* const previous = textureAt(machine, stage);
     if (!previous) return;
     machine.selectUnit(stage);
-    glDisable(previous->target());
+    GL_CHECK(glDisable(previous->target()));
     previous->leaveStage(stage);
-    checkErrorGL(kUnit, __LINE__);
 }
 
 void copyFramebufferToTextureGL(RenderMachineGL&, Texture& texture, int width, int height) {

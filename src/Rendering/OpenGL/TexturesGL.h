@@ -36,11 +36,7 @@ void copyFramebufferToTextureGL(RenderMachineGL& machine, Texture& texture, int 
 // The texture combiners, emulated with fragment programs. One instance per
 // machine, made in the machine's constructor (no OpenGL calls there).
 class CombinersGL;
-struct CombinersDeleterGL {
-    void operator()(CombinersGL* combiners) const;
-};
-using CombinersPtrGL = std::unique_ptr<CombinersGL, CombinersDeleterGL>;
-CombinersPtrGL makeCombinersGL(RenderMachineGL& machine);
+std::unique_ptr<CombinersGL> makeCombinersGL(RenderMachineGL& machine);
 
 // Device reset: every stage disabled, constant colours to (1, 1, 1, 1).
 void resetCombinersGL(CombinersGL& combiners);

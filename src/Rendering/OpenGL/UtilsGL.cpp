@@ -1,6 +1,8 @@
 #include "Rendering/OpenGL/UtilsGL.h"
 
 #include <cstddef>
+#include <cstdio>
+#include <iterator>
 
 #include "Parser/Exceptions.h"
 #include "Rendering/Common/RenderMachine.h"
@@ -47,7 +49,7 @@ const GLenum kBlendFactor[] = {
     GL_CONSTANT_COLOR,            // BLENDFACTOR
     GL_ONE_MINUS_CONSTANT_COLOR,  // INVBLENDFACTOR
 };
-static_assert(sizeof(kBlendFactor) / sizeof(kBlendFactor[0]) == INVBLENDFACTOR + 1, "blend factors");
+static_assert(std::size(kBlendFactor) == kBlendFactorCount, "blend factors");
 
 const GLenum kCompareFunc[] = {
     GL_NEVER,     // NEVER
@@ -59,7 +61,7 @@ const GLenum kCompareFunc[] = {
     GL_GEQUAL,    // GREATEREQUAL
     GL_ALWAYS,    // ALWAYS
 };
-static_assert(sizeof(kCompareFunc) / sizeof(kCompareFunc[0]) == ALWAYS + 1, "compare functions");
+static_assert(std::size(kCompareFunc) == kCompareFuncCount, "compare functions");
 
 // Indexed from STENCIL_KEEP (1).
 const GLenum kStencilOp[] = {
@@ -72,8 +74,7 @@ const GLenum kStencilOp[] = {
     GL_INCR_WRAP_EXT,  // STENCIL_INCR
     GL_DECR_WRAP_EXT,  // STENCIL_DECR
 };
-static_assert(sizeof(kStencilOp) / sizeof(kStencilOp[0]) == STENCIL_DECR - STENCIL_KEEP + 1,
-              "stencil operations");
+static_assert(std::size(kStencilOp) == kStencilOperationCount, "stencil operations");
 
 const GLenum kBlendOperation[] = {
     GL_FUNC_ADD_EXT,               // ADD
@@ -82,42 +83,37 @@ const GLenum kBlendOperation[] = {
     GL_MIN_EXT,                    // MIN
     GL_MAX_EXT,                    // MAX
 };
-static_assert(sizeof(kBlendOperation) / sizeof(kBlendOperation[0]) == MAX + 1, "blend operations");
+static_assert(std::size(kBlendOperation) == kBlendOperationCount, "blend operations");
 
-struct PrimitiveGL {
-    GLenum mode;
-    int perPrimitive;  // vertices per primitive
-    int extra;         // vertices added once
+const GLenum kPrimitiveMode[] = {
+    GL_POINTS,          // POINT_LIST
+    GL_LINES,           // LINE_LIST
+    GL_LINE_STRIP,      // LINE_STRIP
+    GL_TRIANGLES,       // TRIANGLE_LIST
+    GL_TRIANGLE_STRIP,  // TRIANGLE_STRIP
+    GL_TRIANGLE_FAN,    // TRIANGLE_FAN
 };
-const PrimitiveGL kPrimitive[] = {
-    {GL_POINTS, 1, 0},          // POINT_LIST
-    {GL_LINES, 2, 0},           // LINE_LIST
-    {GL_LINE_STRIP, 1, 1},      // LINE_STRIP
-    {GL_TRIANGLES, 3, 0},       // TRIANGLE_LIST
-    {GL_TRIANGLE_STRIP, 1, 2},  // TRIANGLE_STRIP
-    {GL_TRIANGLE_FAN, 1, 2},    // TRIANGLE_FAN
-};
-static_assert(sizeof(kPrimitive) / sizeof(kPrimitive[0]) == TRIANGLE_FAN + 1, "primitive types");
+static_assert(std::size(kPrimitiveMode) == kPrimitiveTypeCount, "primitive types");
 
 const GLenum kFillMode[] = {
     GL_POINT,  // POINT
     GL_LINE,   // WIREFRAME
     GL_FILL,   // SOLID
 };
-static_assert(sizeof(kFillMode) / sizeof(kFillMode[0]) == SOLID + 1, "fill modes");
+static_assert(std::size(kFillMode) == kFillModeCount, "fill modes");
 
 const GLenum kFogMode[] = {
     GL_EXP,     // FOG_EXP
     GL_EXP2,    // FOG_EXP2
     GL_LINEAR,  // FOG_LINEAR
 };
-static_assert(sizeof(kFogMode) / sizeof(kFogMode[0]) == FOG_LINEAR + 1, "fog modes");
+static_assert(std::size(kFogMode) == kFogModeCount, "fog modes");
 
 const GLenum kFrontFace[] = {
     GL_CW,   // CW
     GL_CCW,  // CCW
 };
-static_assert(sizeof(kFrontFace) / sizeof(kFrontFace[0]) == CCW + 1, "culling modes");
+static_assert(std::size(kFrontFace) == kCullingModeCount, "culling modes");
 
 const GLenum kColorMaterial[] = {
     0,                        // off
@@ -127,7 +123,7 @@ const GLenum kColorMaterial[] = {
     GL_EMISSION,              // emissive
     GL_AMBIENT_AND_DIFFUSE,   // ambient and diffuse
 };
-static_assert(sizeof(kColorMaterial) / sizeof(kColorMaterial[0]) == 6, "colour material sources");
+static_assert(std::size(kColorMaterial) == kColorMaterialSourceCount, "colour material sources");
 
 const TexGenGL kTexGen[] = {
     {0, 0, 0, false},                                                       // GEN_DISABLE
@@ -136,50 +132,74 @@ const TexGenGL kTexGen[] = {
     {GL_REFLECTION_MAP_ARB, GL_REFLECTION_MAP_ARB, GL_REFLECTION_MAP_ARB, true},  // GEN_REFLECTION
     {GL_SPHERE_MAP, GL_SPHERE_MAP, 0, true},                                // GEN_SPHEREMAP
 };
-static_assert(sizeof(kTexGen) / sizeof(kTexGen[0]) == GEN_SPHEREMAP + 1, "texgen modes");
+static_assert(std::size(kTexGen) == kTexGenModeCount, "texgen modes");
 
 const TextureFormatGL kTextureFormat[] = {
     {GL_RGB8, GL_BGR_EXT, 3},          // FORMAT_RGB8
     {GL_RGBA8, GL_BGRA_EXT, 4},        // FORMAT_ARGB8
     {GL_LUMINANCE8, GL_LUMINANCE, 1},  // FORMAT_L8
 };
-static_assert(sizeof(kTextureFormat) / sizeof(kTextureFormat[0]) == FORMAT_L8 + 1, "texture formats");
+static_assert(std::size(kTextureFormat) == kTextureFormatCount, "texture formats");
 
-const GLint kMinFilter[] = {
-    GL_NEAREST, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_NEAREST,
-    GL_NEAREST_MIPMAP_LINEAR, GL_LINEAR_MIPMAP_LINEAR,
+// The filter of textures with mip levels, and of rectangle textures.
+struct MinFilterGL {
+    GLint mipmapped;
+    GLint rectangle;
 };
-static_assert(sizeof(kMinFilter) / sizeof(kMinFilter[0]) == 6, "minification filters");
+const MinFilterGL kMinFilter[] = {
+    {GL_NEAREST, GL_NEAREST},
+    {GL_LINEAR, GL_LINEAR},
+    {GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST},
+    {GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR},
+    {GL_NEAREST_MIPMAP_LINEAR, GL_NEAREST},
+    {GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR},
+};
+static_assert(std::size(kMinFilter) == kMinFilterCount, "minification filters");
 
 const GLint kMagFilter[] = {GL_NEAREST, GL_LINEAR};
-static_assert(sizeof(kMagFilter) / sizeof(kMagFilter[0]) == 2, "magnification filters");
+static_assert(std::size(kMagFilter) == kMagFilterCount, "magnification filters");
 
 const GLint kWrapMode[] = {
     GL_REPEAT,             // REPEAT
     GL_CLAMP,              // CLAMP
     GL_CLAMP_TO_EDGE_SGIS, // BORDER
 };
-static_assert(sizeof(kWrapMode) / sizeof(kWrapMode[0]) == BORDER + 1, "wrap modes");
+static_assert(std::size(kWrapMode) == kWrapModeCount, "wrap modes");
 
 const GLenum kWrapCoordinate[] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_WRAP_R};
-static_assert(sizeof(kWrapCoordinate) / sizeof(kWrapCoordinate[0]) == 3, "wrap coordinates");
+static_assert(std::size(kWrapCoordinate) == kWrapCoordinateCount, "wrap coordinates");
 
 }  // namespace
 
-const char* errorNameGL(GLenum error) {
+// Without a current context some drivers report an error for every call,
+// glGetError included; the bound keeps that from looping forever.
+GLenum takeErrorGL() {
+    const GLenum first = glGetError();
+    for (int i = 0; i < 16 && first != GL_NO_ERROR && glGetError() != GL_NO_ERROR; ++i) {
+    }
+    return first;
+}
+
+std::string errorTextGL(GLenum error) {
     for (const ErrorName& entry : kErrorNames)
         if (entry.code == error)
             return entry.name;
-    return nullptr;
+    char text[32];
+    std::snprintf(text, sizeof text, "GL error 0x%04X", static_cast<unsigned>(error));
+    return text;
 }
 
-void checkErrorGL(const char* unit, int line) {
-    const GLenum error = glGetError();
-    if (error == GL_NO_ERROR)
-        return;
-    const char* name = errorNameGL(error);
-    if (name)
-        throw RenderMachineException(name, unit, line);
+void throwErrorGL(GLenum error, const char* unit, int line, const char* call) {
+    std::string message = errorTextGL(error);
+    if (call)
+        std::fprintf(stderr, "%s.cpp:%d: %s failed with %s\n", unit, line, call, message.c_str());
+    throw RenderMachineException(std::move(message), unit, line);
+}
+
+void checkErrorGL(const char* unit, int line, const char* call) {
+    const GLenum error = takeErrorGL();
+    if (error != GL_NO_ERROR)
+        throwErrorGL(error, unit, line, call);
 }
 
 GLenum blendFactorGL(int factor) {
@@ -199,13 +219,14 @@ GLenum blendOperationGL(int operation) {
 }
 
 GLenum primitiveModeGL(unsigned type) {
-    return lookup<Exception>(kPrimitive, type, "RenderMachineGL::getMode: Unknown primitive type.\n").mode;
+    return lookup<Exception>(kPrimitiveMode, type, "RenderMachineGL::getMode: Unknown primitive type.\n");
 }
 
 int primitiveCount2VertexCount(unsigned type, int count) {
-    const PrimitiveGL& primitive = lookup<Exception>(
-        kPrimitive, type, "RenderMachineGL::primitiveCount2VertexCount: Unknown primitive type.\n");
-    return count * primitive.perPrimitive + primitive.extra;
+    const int vertices = primitiveVertexCount(type, count);
+    if (vertices < 0)
+        VEXA_THROW(Exception, "RenderMachineGL::primitiveCount2VertexCount: Unknown primitive type.\n");
+    return vertices;
 }
 
 GLenum fillModeGL(int mode) {
@@ -233,8 +254,9 @@ const TextureFormatGL& textureFormatGL(unsigned format) {
     return lookup<RenderMachineException>(kTextureFormat, format, "Invalid texture format");
 }
 
-GLint minFilterGL(int filter) {
-    return lookup<RenderMachineException>(kMinFilter, filter, "Invalid texture filter");
+GLint minFilterGL(int filter, bool rectangle) {
+    const MinFilterGL& entry = lookup<RenderMachineException>(kMinFilter, filter, "Invalid texture filter");
+    return rectangle ? entry.rectangle : entry.mipmapped;
 }
 
 GLint magFilterGL(int filter) {

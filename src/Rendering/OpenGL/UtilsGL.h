@@ -7,30 +7,47 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <string>
+
 namespace Vexa {
 
-// Reads glGetError and throws a RenderMachineException named after the
-// error ("GL_INVALID_ENUM", ...), located at `unit` and `line`.
-void checkErrorGL(const char* unit, int line);
+// Reads and clears the error flags. The first error is returned (GL_NO_ERROR
+// when there was none); any further flags recorded with it are cleared too,
+// so one failure is reported once.
+GLenum takeErrorGL();
 
-// Runs an OpenGL call sequence, then checks the error flag. The enclosing
-// translation unit names itself as `kUnit`.
-#define GL_CHECK(call)                          \
-    do {                                        \
-        call;                                   \
-        ::Vexa::checkErrorGL(kUnit, __LINE__);  \
+// The text an error is reported with: its name ("GL_INVALID_ENUM", ...), or
+// "GL error 0x" and the code in hexadecimal for a code without one.
+std::string errorTextGL(GLenum error);
+
+// Throws the RenderMachineException for `error`, located at `unit` and
+// `line`. `call` is the text of the failing call, or null; when given, a
+// line naming the call and its place is written to standard error first.
+[[noreturn]] void throwErrorGL(GLenum error, const char* unit, int line, const char* call);
+
+// Throws for the pending error flag, if any (see throwErrorGL).
+void checkErrorGL(const char* unit, int line, const char* call);
+
+// Runs one OpenGL call, then checks the error flag: the one way this back
+// end checks for OpenGL errors. The enclosing translation unit names itself
+// as `kUnit`. Debug builds also name the failing call.
+#ifdef NDEBUG
+#define VEXA_GL_CALL_TEXT(call) nullptr
+#else
+#define VEXA_GL_CALL_TEXT(call) #call
+#endif
+#define GL_CHECK(call)                                                       \
+    do {                                                                     \
+        call;                                                                \
+        ::Vexa::checkErrorGL(kUnit, __LINE__, VEXA_GL_CALL_TEXT(call));      \
     } while (0)
-
-// Name of an OpenGL error code, or null for GL_NO_ERROR and unknown codes.
-const char* errorNameGL(GLenum error);
 
 GLenum blendFactorGL(int factor);
 GLenum compareFuncGL(int func);
 GLenum stencilOpGL(unsigned operation);
 GLenum blendOperationGL(int operation);
 GLenum primitiveModeGL(unsigned type);
-// Vertices a draw of `count` primitives uses, applied blindly (a count of 0
-// gives 1 or 2 vertices for strips and fans).
+// primitiveVertexCount, failing in the back end's words for an unknown type.
 int primitiveCount2VertexCount(unsigned type, int count);
 GLenum fillModeGL(int mode);
 GLenum fogModeGL(int mode);
@@ -52,7 +69,9 @@ struct TextureFormatGL {
     int bytesPerPixel;
 };
 const TextureFormatGL& textureFormatGL(unsigned format);
-GLint minFilterGL(int filter);
+// Rectangle textures have no mip levels: they take each minification
+// filter without its mip part.
+GLint minFilterGL(int filter, bool rectangle);
 GLint magFilterGL(int filter);
 GLint wrapModeGL(int mode);
 // GL_TEXTURE_WRAP_S, _T or _R for coordinate 0, 1, 2.
