@@ -5,7 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <set>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "Platform/FileSystem.h"
@@ -16,6 +17,13 @@
 // Everything below `file` is touched by the device thread while the stream
 // sits on a channel, so it changes only with the device locked.
 struct FSOUND_STREAM {
+    FSOUND_STREAM() = default;
+    FSOUND_STREAM(const FSOUND_STREAM&) = delete;
+    FSOUND_STREAM& operator=(const FSOUND_STREAM&) = delete;
+    ~FSOUND_STREAM() {
+        if (file) sf_close(file);
+    }
+
     SNDFILE* file = nullptr;
     int channels = 0;
     int rate = 0;
@@ -55,7 +63,8 @@ struct State {
     SDL_AudioDeviceID device = 0;
     int mixRate = 0;
     std::vector<Channel> channels;
-    std::set<FSOUND_STREAM*> streams;
+    // Every open stream, owned here and found by the handle scripts hold.
+    std::map<const FSOUND_STREAM*, std::unique_ptr<FSOUND_STREAM>> streams;
     int error = FMOD_ERR_NONE;
     int bufferMs = kDefaultBufferMs;
 };
@@ -98,7 +107,7 @@ int noChannel(int code) {
 }
 
 bool isStream(const FSOUND_STREAM* stream) {
-    return stream && state().streams.count(const_cast<FSOUND_STREAM*>(stream)) != 0;
+    return stream && state().streams.count(stream) != 0;
 }
 
 Channel* channelAt(int channel) {
@@ -234,11 +243,6 @@ SDL_AudioDeviceID openOutput(int mixRate) {
     return device;
 }
 
-void closeStream(FSOUND_STREAM* stream) {
-    sf_close(stream->file);
-    delete stream;
-}
-
 class PlatformSoundLibrary : public SoundLibrary {
 public:
     float FSOUND_GetVersion() override { return Platform::FSOUND_GetVersion(); }
@@ -308,7 +312,6 @@ void FSOUND_Close() {
     s.device = 0;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     s.channels.clear();
-    for (FSOUND_STREAM* stream : s.streams) closeStream(stream);
     s.streams.clear();
     s.initialized = false;
 }
@@ -346,7 +349,7 @@ FSOUND_STREAM* FSOUND_Stream_OpenFile(const char* name, unsigned, int) {
         sf_close(file);
         return noStream(FMOD_ERR_FILE_FORMAT);
     }
-    auto* stream = new FSOUND_STREAM;
+    auto stream = std::make_unique<FSOUND_STREAM>();
     stream->file = file;
     stream->channels = info.channels;
     stream->rate = info.samplerate;
@@ -354,13 +357,11 @@ FSOUND_STREAM* FSOUND_Stream_OpenFile(const char* name, unsigned, int) {
     const int decodeFrames =
         std::max(kMinDecodeFrames, static_cast<int>(int64_t{s.bufferMs} * info.samplerate / 1000));
     stream->buffer.assign(static_cast<std::size_t>(decodeFrames) * info.channels, 0.0f);
-    if (!seek(*stream, 0)) {
-        closeStream(stream);
-        return noStream(FMOD_ERR_FILE_BAD);
-    }
-    s.streams.insert(stream);
+    if (!seek(*stream, 0)) return noStream(FMOD_ERR_FILE_BAD);
+    FSOUND_STREAM* const handle = stream.get();
+    s.streams.emplace(handle, std::move(stream));
     s.error = FMOD_ERR_NONE;
-    return stream;
+    return handle;
 }
 
 // A stream sits on one channel at a time; a free channel is an empty one or
@@ -449,7 +450,6 @@ void FSOUND_Stream_Close(FSOUND_STREAM* stream) {
             if (c.stream == stream) c.stream = nullptr;
     }
     state().streams.erase(stream);
-    closeStream(stream);
 }
 
 std::unique_ptr<SoundLibrary> loadSoundLibrary() { return std::make_unique<PlatformSoundLibrary>(); }

@@ -57,12 +57,13 @@ public:
     bool isPaused() override { return false; }
 };
 
-class FakeWindow : public RenderWindow {
+class FakeWindow : public Window {
 public:
     int getWidth() const override { return 640; }
     int getHeight() const override { return 480; }
     void present() override {}
     void makeCurrent() override {}
+    void makeCurrent(RenderMachine*) override {}
     void processMessages() override {
         for (auto& event : g_stage.input[g_stage.frame])
             if (listener()) event(*listener());
@@ -74,12 +75,10 @@ public:
 
 class TestGraphicsObject : public GraphicsSystemObject {
 public:
-    TestGraphicsObject() {
-        m_window = new FakeWindow();
+    TestGraphicsObject() : GraphicsSystemObject(nullptr, std::make_unique<FakeWindow>()) {
         g_stage.live.insert(this);
     }
     ~TestGraphicsObject() override {
-        delete m_window;
         g_stage.live.erase(this);
         g_stage.log.push_back("destroyed graphics");
     }

@@ -35,22 +35,15 @@ Color toColor(const Vec4f& v) { return Color{v[0], v[1], v[2], v[3]}; }
 
 GraphicsSystemObject::GraphicsSystemObject(std::unique_ptr<RenderMachine> machine,
                                            std::unique_ptr<Window> window)
-    : m_machine(machine.get()),
-      m_window(window.get()),
-      m_ownedMachine(std::move(machine)),
-      m_ownedWindow(std::move(window)) {
-    m_viewport.target = m_ownedWindow.get();
+    : m_machine(std::move(machine)), m_window(std::move(window)) {
+    m_viewport.target = m_window.get();
 }
 
-// The window goes first, then the machine that made it.
-GraphicsSystemObject::~GraphicsSystemObject() {
-    m_ownedWindow.reset();
-    m_ownedMachine.reset();
-}
+GraphicsSystemObject::~GraphicsSystemObject() = default;
 
 void GraphicsSystemObject::execute(CommandObject& command) {
     const CommandKind* kind = command.commandKind();
-    RenderMachine* m = m_machine;
+    RenderMachine* m = m_machine.get();
     if (!m) {
         IniObject::execute(command);
         return;
@@ -272,7 +265,7 @@ public:
 
 class F_MainWindow : public RenderingFunction {
 public:
-    IniObject* create() override { return new RenderTargetObject(graphicsSystem()->mainWindow()); }
+    IniObject* create() override { return new RenderTargetObject(graphicsSystem()->window()); }
 };
 
 class F_TextureProperties : public RenderingFunction {

@@ -25,7 +25,8 @@ const TypeObject* State();
 }  // namespace Types
 
 // Owner of the render machine and the window, and receiver of the
-// render-state commands.
+// render-state commands. The machine may be null for stand-ins that only
+// need a window.
 class GraphicsSystemObject : public IniObject {
 public:
     GraphicsSystemObject(std::unique_ptr<RenderMachine> machine, std::unique_ptr<Window> window);
@@ -33,21 +34,15 @@ public:
     const TypeObject* type() const override { return Types::GraphicsSystem(); }
     void execute(CommandObject& command) override;
 
-    RenderMachine* renderMachine() const { return m_machine; }
-    RenderWindow* window() const { return m_window; }
-    Window* mainWindow() const { return m_ownedWindow.get(); }
+    RenderMachine* renderMachine() const { return m_machine.get(); }
+    Window* window() const { return m_window.get(); }
     const Viewport& screenViewport() const { return m_viewport; }
 
-protected:
-    // For stand-ins that provide their own machine and window.
-    GraphicsSystemObject() = default;
-
-    RenderMachine* m_machine = nullptr;
-    RenderWindow* m_window = nullptr;
-
 private:
-    std::unique_ptr<RenderMachine> m_ownedMachine;
-    std::unique_ptr<Window> m_ownedWindow;
+    // Declared in this order so that the window goes first, then the
+    // machine that made it.
+    std::unique_ptr<RenderMachine> m_machine;
+    std::unique_ptr<Window> m_window;
     Viewport m_viewport;
 };
 

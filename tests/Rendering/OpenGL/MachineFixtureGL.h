@@ -29,6 +29,7 @@ public:
         s_machine->setViewport(viewport);
     }
     static RenderMachineGL& machine() { return *s_machine; }
+    static Window& window() { return *s_window; }
 
     static void TearDownTestSuite() {
         s_machine.reset();
