@@ -83,11 +83,8 @@ TEST_F(RenderMachineGLTest, ViewportMapsRelativeSizeToPixelsAndScalesPointSize) 
     expectPixel(kRight, kLeft, {0, 0, 0, 0}, "outside the viewport");
 }
 
-TEST_F(RenderMachineGLTest, DrawsTrianglesFromStreamsAndIndexStreams) {
-    rect(-1, -1, 0, 0, kRed);
-    expectPixel(kLeft, kRight, {255, 0, 0, 255}, "fan over the lower-left quarter");
-
-    // A quad on the right half from four vertices and six 16-bit indices.
+// A quad on the right half from four vertices and six 16-bit indices.
+TEST_F(RenderMachineGLTest, DrawsIndexedTrianglesFromTheStartOfTheIndexStream) {
     const float vertices[4][7] = {
         {0, -1, 0, 0, 0, 1, 1}, {1, -1, 0, 0, 0, 1, 1}, {1, 1, 0, 0, 0, 1, 1}, {0, 1, 0, 0, 0, 1, 1}};
     std::unique_ptr<VertexStream> stream(machine().createVertexStream(4, sizeof(vertices[0]), 1));
@@ -357,13 +354,9 @@ TEST_F(RenderMachineGLTest, OffscreenTargetsKeepTheirOwnPixels) {
     expectPixel(kMid, kMid, {255, 0, 255, 255}, "texture filled by the target");
 }
 
-TEST_F(RenderMachineGLTest, SnapshotListsSwitchesThenIntegerStatesAndFollowsChanges) {
+TEST_F(RenderMachineGLTest, SnapshotNamesValuesAndFollowsChanges) {
     std::unique_ptr<RenderState> state(machine().createState());
     ASSERT_NE(state, nullptr);
-    const auto entries = state->entries();
-    ASSERT_EQ(entries.size(), 66u + 63u);
-    EXPECT_EQ(entries.front().name, "FOG");
-    EXPECT_EQ(entries.back().name, "BLEND_EQUATION");
     const auto value = [&](const std::string& name) {
         for (const auto& entry : state->entries())
             if (entry.name == name)
