@@ -151,23 +151,17 @@ TypeObject::TypeObject(const char* name) : m_name(name) { addRef(); }
 const TypeObject* TypeObject::type() const { return Types::Type(); }
 
 namespace Types {
-#define VEXA_TYPE(fn, text)                       \
-    const TypeObject* fn() {                      \
-        static const TypeObject* t = new TypeObject(text); \
-        return t;                                 \
-    }
-VEXA_TYPE(Type, "Type")
-VEXA_TYPE(Command, "Command")
-VEXA_TYPE(Bool, "Bool")
-VEXA_TYPE(Number, "Number")
-VEXA_TYPE(String, "String")
-VEXA_TYPE(Vec2d, "Vec2d")
-VEXA_TYPE(Vec3d, "Vec3d")
-VEXA_TYPE(Vec4d, "Vec4d")
-VEXA_TYPE(Tuple, "Tuple")
-VEXA_TYPE(Block, "Block")
-VEXA_TYPE(Macro, "Macro")
-#undef VEXA_TYPE
+VEXA_DEFINE_TYPE(Type, "Type")
+VEXA_DEFINE_TYPE(Command, "Command")
+VEXA_DEFINE_TYPE(Bool, "Bool")
+VEXA_DEFINE_TYPE(Number, "Number")
+VEXA_DEFINE_TYPE(String, "String")
+VEXA_DEFINE_TYPE(Vec2d, "Vec2d")
+VEXA_DEFINE_TYPE(Vec3d, "Vec3d")
+VEXA_DEFINE_TYPE(Vec4d, "Vec4d")
+VEXA_DEFINE_TYPE(Tuple, "Tuple")
+VEXA_DEFINE_TYPE(Block, "Block")
+VEXA_DEFINE_TYPE(Macro, "Macro")
 }  // namespace Types
 
 std::string formatFloat(float value) {

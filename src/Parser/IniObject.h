@@ -102,7 +102,17 @@ private:
     const char* m_name;
 };
 
-// Type objects of the object core. Each is created once at start-up.
+// Defines the function `fn` answering the type object called `name` (the text
+// messages show), made at its first use and never destroyed. Written in the
+// namespace that declares `fn`, usually Types:
+//     VEXA_DEFINE_TYPE(EventList, "EventList")
+#define VEXA_DEFINE_TYPE(fn, name)                                      \
+    const TypeObject* fn() {                                            \
+        static const TypeObject* const type = new TypeObject(name);     \
+        return type;                                                    \
+    }
+
+// Type objects of the object core.
 namespace Types {
 const TypeObject* Type();
 const TypeObject* Command();

@@ -84,10 +84,7 @@ public:
     }
 };
 
-const TypeObject* recorderType() {
-    static const TypeObject* type = new TypeObject("TestRecorder");
-    return type;
-}
+VEXA_DEFINE_TYPE(recorderType, "TestRecorder")
 
 // Logs every command it receives as "<name> <kind> <time>" and its payload.
 class Recorder : public IniObject {

@@ -15,10 +15,7 @@
 namespace Vexa {
 namespace {
 
-const TypeObject* probeType() {
-    static const TypeObject* type = new TypeObject("Probe");
-    return type;
-}
+VEXA_DEFINE_TYPE(probeType, "Probe")
 
 class ProbeObject : public IniObject {
 public:

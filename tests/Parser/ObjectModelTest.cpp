@@ -13,10 +13,7 @@
 namespace Vexa {
 namespace {
 
-const TypeObject* trackedType() {
-    static const TypeObject* type = new TypeObject("Tracked");
-    return type;
-}
+VEXA_DEFINE_TYPE(trackedType, "Tracked")
 
 // Counts its destructions in a counter owned by the test.
 class Tracked : public IniObject {
@@ -44,10 +41,7 @@ public:
     }
 };
 
-const TypeObject* consumerType() {
-    static const TypeObject* type = new TypeObject("TestConsumer");
-    return type;
-}
+VEXA_DEFINE_TYPE(consumerType, "TestConsumer")
 
 // An object with a field that a dynamic value writes into.
 class Consumer : public IniObject {

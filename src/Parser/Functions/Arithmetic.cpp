@@ -10,10 +10,7 @@ namespace Vexa {
 static const char* const kUnit = "Parser/Functions/Arithmetic";
 
 namespace Types {
-const TypeObject* Copier() {
-    static const TypeObject* t = new TypeObject("Copier");
-    return t;
-}
+VEXA_DEFINE_TYPE(Copier, "Copier")
 }  // namespace Types
 
 void CopierObject::execute(CommandObject& command) {

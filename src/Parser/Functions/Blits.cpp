@@ -10,14 +10,8 @@
 namespace Vexa {
 
 namespace Types {
-const TypeObject* Blit() {
-    static const TypeObject* t = new TypeObject("Blit");
-    return t;
-}
-const TypeObject* SkyBox() {
-    static const TypeObject* t = new TypeObject("SkyBox");
-    return t;
-}
+VEXA_DEFINE_TYPE(Blit, "Blit")
+VEXA_DEFINE_TYPE(SkyBox, "SkyBox")
 }  // namespace Types
 
 namespace {

@@ -12,16 +12,10 @@ namespace Vexa {
 static const char* const kUnit = "Parser/Functions/CommandEmitters";
 
 namespace Types {
-#define VEXA_TYPE(fn)                                  \
-    const TypeObject* fn() {                           \
-        static const TypeObject* t = new TypeObject(#fn); \
-        return t;                                      \
-    }
-VEXA_TYPE(EventList)
-VEXA_TYPE(CommandGroup)
-VEXA_TYPE(Delegator)
-VEXA_TYPE(TimeModifier)
-#undef VEXA_TYPE
+VEXA_DEFINE_TYPE(EventList, "EventList")
+VEXA_DEFINE_TYPE(CommandGroup, "CommandGroup")
+VEXA_DEFINE_TYPE(Delegator, "Delegator")
+VEXA_DEFINE_TYPE(TimeModifier, "TimeModifier")
 }  // namespace Types
 
 namespace {

@@ -7,10 +7,7 @@
 namespace Vexa {
 
 namespace Types {
-const TypeObject* Curve3d() {
-    static const TypeObject* t = new TypeObject("Curve3d");
-    return t;
-}
+VEXA_DEFINE_TYPE(Curve3d, "Curve3d")
 }  // namespace Types
 
 namespace {

@@ -13,17 +13,11 @@ namespace Vexa {
 
 
 namespace Types {
-#define VEXA_TYPE(fn)                                     \
-    const TypeObject* fn() {                              \
-        static const TypeObject* t = new TypeObject(#fn); \
-        return t;                                         \
-    }
-VEXA_TYPE(Speedometer)
-VEXA_TYPE(TimePrinter)
-VEXA_TYPE(TestHandler)
-VEXA_TYPE(Tapper)
-VEXA_TYPE(TestRotater)
-#undef VEXA_TYPE
+VEXA_DEFINE_TYPE(Speedometer, "Speedometer")
+VEXA_DEFINE_TYPE(TimePrinter, "TimePrinter")
+VEXA_DEFINE_TYPE(TestHandler, "TestHandler")
+VEXA_DEFINE_TYPE(Tapper, "Tapper")
+VEXA_DEFINE_TYPE(TestRotater, "TestRotater")
 }  // namespace Types
 
 namespace {

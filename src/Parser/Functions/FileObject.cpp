@@ -7,14 +7,8 @@ namespace Vexa {
 static const char* const kUnit = "Parser/Functions/FileObject";
 
 namespace Types {
-const TypeObject* File() {
-    static const TypeObject* t = new TypeObject("File");
-    return t;
-}
-const TypeObject* Archive() {
-    static const TypeObject* t = new TypeObject("Archive");
-    return t;
-}
+VEXA_DEFINE_TYPE(File, "File")
+VEXA_DEFINE_TYPE(Archive, "Archive")
 }  // namespace Types
 
 namespace {

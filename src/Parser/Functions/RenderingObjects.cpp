@@ -12,17 +12,11 @@ namespace Vexa {
 static const char* const kUnit = "Parser/Functions/RenderingObjects";
 
 namespace Types {
-#define VEXA_TYPE(fn)                                     \
-    const TypeObject* fn() {                              \
-        static const TypeObject* t = new TypeObject(#fn); \
-        return t;                                         \
-    }
-VEXA_TYPE(GraphicsSystem)
-VEXA_TYPE(RenderTarget)
-VEXA_TYPE(Texture)
-VEXA_TYPE(RenderState)
-VEXA_TYPE(State)
-#undef VEXA_TYPE
+VEXA_DEFINE_TYPE(GraphicsSystem, "GraphicsSystem")
+VEXA_DEFINE_TYPE(RenderTarget, "RenderTarget")
+VEXA_DEFINE_TYPE(Texture, "Texture")
+VEXA_DEFINE_TYPE(RenderState, "RenderState")
+VEXA_DEFINE_TYPE(State, "State")
 }  // namespace Types
 
 namespace {

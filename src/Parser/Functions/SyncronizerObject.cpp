@@ -10,10 +10,7 @@ namespace Vexa {
 static const char* const kUnit = "Parser/Functions/SyncronizerObject";
 
 namespace Types {
-const TypeObject* Syncronizer() {
-    static const TypeObject* t = new TypeObject("Syncronizer");
-    return t;
-}
+VEXA_DEFINE_TYPE(Syncronizer, "Syncronizer")
 }  // namespace Types
 
 namespace {

@@ -17,13 +17,12 @@
 namespace Vexa {
 namespace {
 
+VEXA_DEFINE_TYPE(holderType, "EnvelopeTestHolder")
+
 // A consumer with a number and a 3-vector field bound from "n" and "v".
 class FieldHolder : public IniObject {
 public:
-    const TypeObject* type() const override {
-        static const TypeObject* t = new TypeObject("EnvelopeTestHolder");
-        return t;
-    }
+    const TypeObject* type() const override { return holderType(); }
     float number = 0.0f;
     Vec3f vector;
 };
