@@ -1,5 +1,6 @@
 #include "Parser/Parser.h"
 
+#include <optional>
 #include <utility>
 
 #include "Archive/Archive.h"
@@ -78,18 +79,35 @@ private:
     Parser& m_parser;
 };
 
+// Makes a new block, child of the current scope, the current scope for the
+// guard's lifetime. The block dies with the guard unless release() hands it
+// on as a value.
+class Parser::ScopeGuard {
+public:
+    explicit ScopeGuard(Parser& parser)
+        : m_parser(parser), m_scope(std::make_unique<BlockObject>(parser.currentScope())) {
+        m_parser.m_scopes.push_back(m_scope.get());
+    }
+    ~ScopeGuard() { m_parser.m_scopes.pop_back(); }
+    ScopeGuard(const ScopeGuard&) = delete;
+    ScopeGuard& operator=(const ScopeGuard&) = delete;
+
+    BlockObject* scope() const { return m_scope.get(); }
+    BlockObject* release() { return m_scope.release(); }
+
+private:
+    Parser& m_parser;
+    std::unique_ptr<BlockObject> m_scope;
+};
+
 Parser::Parser() { m_nullToken.symbol = 0; }
 
 Parser::~Parser() {
     m_sources.clear();
-    while (!m_scopes.empty()) {
-        delete m_scopes.back();
-        m_scopes.pop_back();
-    }
+    m_scopes.clear();
+    m_root.reset();
     for (auto& [name, macro] : m_macros) macro->release();
 }
-
-// ---- token primitives -------------------------------------------------------
 
 const Token& Parser::current() {
     Source& s = source();
@@ -175,84 +193,69 @@ void Parser::expectDirective(const char* keyword) {
     expectName(keyword);
 }
 
-// ---- sources ---------------------------------------------------------------
-
 void Parser::parseString(const std::string& text) {
-    if (m_scopes.empty()) m_scopes.push_back(new BlockObject());
-    auto src = std::make_unique<Source>();
-    src->name = "memory";
-    src->positions.push_back(0);
-    tokenize(text.c_str(), src->tokens);
-    SourceGuard guard(*this, std::move(src));
-    parseTopLevel(currentScope());
+    auto source = std::make_unique<Source>();
+    source->name = "memory";
+    source->positions.push_back(0);
+    tokenize(text.c_str(), source->tokens);
+    parseSource(std::move(source));
 }
 
-void Parser::parseFile(const std::string& fileName) {
-    if (m_scopes.empty()) m_scopes.push_back(new BlockObject());
-    pushFileSource(fileName);
-}
+void Parser::parseFile(const std::string& fileName) { parseSource(readFile(fileName)); }
 
-// Reads a file, from the archive first and then from the file system, and
-// parses it as a top-level source into the current scope.
-void Parser::pushFileSource(const std::string& fileName) {
-    auto src = std::make_unique<Source>();
-    src->name = fileName;
-    src->positions.push_back(0);
-    bool found = false;
+// Reads and tokenizes a file, from the archive first and then from the file
+// system; ResourceNotFound when neither has it.
+std::unique_ptr<Source> Parser::readFile(const std::string& fileName) const {
+    auto source = std::make_unique<Source>();
+    source->name = fileName;
+    source->positions.push_back(0);
     if (m_archive) {
         try {
             const auto [data, size] = m_archive->find(fileName);
             const std::string text(data, static_cast<std::size_t>(size));
-            tokenize(text.c_str(), src->tokens);
-            found = true;
+            tokenize(text.c_str(), source->tokens);
+            return source;
         } catch (const ResourceNotFound&) {
         }
     }
-    if (!found) {
-        std::string text;
-        if (!Platform::readFile(fileName, text)) VEXA_THROW(ResourceNotFound, fileName);
-        tokenize(text.c_str(), src->tokens);
+    std::string text;
+    if (!Platform::readFile(fileName, text)) VEXA_THROW(ResourceNotFound, fileName);
+    tokenize(text.c_str(), source->tokens);
+    return source;
+}
+
+// Parses a whole source into the current scope (the root scope, made on the
+// first call, when nothing is being parsed).
+void Parser::parseSource(std::unique_ptr<Source> source) {
+    if (m_scopes.empty()) {
+        m_root = std::make_unique<BlockObject>();
+        m_scopes.push_back(m_root.get());
     }
-    SourceGuard guard(*this, std::move(src));
-    parseTopLevel(currentScope());
+    SourceGuard guard(*this, std::move(source));
+    parseTopLevel();
 }
 
 /* toplevel -> statements <end of tokens> */
-void Parser::parseTopLevel(BlockObject*) {
+void Parser::parseTopLevel() {
     parseStatements(false);
     if (!atEnd())
         VEXA_THROW(FatalParseException,
                    where() + ":\nfatal: syntax error: " + tokenText(current()));
 }
 
-// ---- statements --------------------------------------------------------------
-
 /* statements -> { binding | include | conditional | macro definition } */
 BlockObject* Parser::parseStatements(bool newScope) {
     DepthGuard depth(*this);
-    BlockObject* scope = currentScope();
-    if (newScope) {
-        scope = new BlockObject(currentScope());
-        m_scopes.push_back(scope);
+    std::optional<ScopeGuard> block;
+    if (newScope) block.emplace(*this);
+    for (;;) {
+        const Token& t = current();
+        if (t.kind == Token::Symbol && t.symbol != '@') break;
+        if (!statement(kEvaluated)) break;
     }
-    try {
-        for (;;) {
-            const Token& t = current();
-            if (t.kind == Token::Symbol && t.symbol != '@') break;
-            if (!statement(kEvaluated)) break;
-        }
-    } catch (...) {
-        if (newScope) {
-            m_scopes.pop_back();
-            delete scope;
-        }
-        throw;
-    }
-    if (newScope) {
-        scope->eraseLocals();
-        m_scopes.pop_back();
-    }
-    return scope;
+    if (!block) return currentScope();
+    block->scope()->eraseLocals();
+    return block->release();
 }
 
 // Tries the statement forms in order: binding, include, conditional, macro
@@ -364,7 +367,7 @@ void Parser::include() {
                                                 std::to_string(kMaxIncludeDepth) +
                                                 " files: " + fileName);
         try {
-            pushFileSource(fileName);
+            parseSource(readFile(fileName));
         } catch (const ResourceNotFound& e) {
             if (e.resource() != fileName) throw;
             VEXA_THROW(FatalParseException,
@@ -464,8 +467,6 @@ void Parser::macroDefinition() {
         m_macros.emplace(name, macro);
     }
 }
-
-// ---- expressions ---------------------------------------------------------------
 
 IniObject* Parser::lookupAll(std::string_view name) const {
     for (auto it = m_scopes.rbegin(); it != m_scopes.rend(); ++it)
@@ -594,35 +595,24 @@ IniObject* Parser::callMacro(MacroObject* macro) {
     if (!IniObject::isOfType(argument, Types::Tuple()))
         VEXA_THROW(FatalParseException, "macro parameters not given as a tuple");
     const auto* tuple = static_cast<TupleObject*>(argument);
-    auto* scope = new BlockObject(currentScope());
-    m_scopes.push_back(scope);
-    try {
-        if (tuple->size() != macro->m_parameters.size())
-            VEXA_THROW(FatalParseException, "wrong amount of parameters given to a macro");
-        for (std::size_t i = 0; i < tuple->size(); ++i) {
-            scope->bind(macro->m_parameters[i], tuple->at(i), true);
-            scope->hold(tuple->at(i));
-        }
-        {
-            SourceGuard guard(*this, macro->m_source);
-            parseTopLevel(scope);
-        }
-        const BlockObject::Binding* result = scope->find("return");
-        if (!result)
-            VEXA_THROW(FatalParseException, where() + ":\nfatal: macro " + macro->m_name +
-                                                " does not define a return value (binding)");
-        IniObject* value = result->value;
-        m_scopes.pop_back();
-        delete scope;
-        return value;
-    } catch (...) {
-        m_scopes.pop_back();
-        delete scope;
-        throw;
+    ScopeGuard call(*this);
+    BlockObject* scope = call.scope();
+    if (tuple->size() != macro->m_parameters.size())
+        VEXA_THROW(FatalParseException, "wrong amount of parameters given to a macro");
+    for (std::size_t i = 0; i < tuple->size(); ++i) {
+        scope->bind(macro->m_parameters[i], tuple->at(i), true);
+        scope->hold(tuple->at(i));
     }
+    {
+        SourceGuard body(*this, macro->m_source);
+        parseTopLevel();
+    }
+    const BlockObject::Binding* result = scope->find("return");
+    if (!result)
+        VEXA_THROW(FatalParseException, where() + ":\nfatal: macro " + macro->m_name +
+                                            " does not define a return value (binding)");
+    return result->value;
 }
-
-// ---- skipping inactive branches ---------------------------------------------------
 
 void Parser::skipStatements() {
     DepthGuard depth(*this);

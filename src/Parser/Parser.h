@@ -55,7 +55,7 @@ public:
     void setArchive(Archive* archive) { m_archive = archive; }
     // The object bound to `name` in the nearest scope; null when unbound.
     IniObject* lookup(std::string_view name) const;
-    BlockObject* rootScope() const { return m_scopes.empty() ? nullptr : m_scopes.front(); }
+    BlockObject* rootScope() const { return m_root.get(); }
 
     // Deepest nesting of blocks, tuples, vectors, includes and macro calls.
     static constexpr int kMaxDepth = 1000;
@@ -63,6 +63,7 @@ public:
 private:
     enum class Kind { Unknown, Number, String, Vector, Block, Tuple };
     class SourceGuard;
+    class ScopeGuard;
     class DepthGuard;
 
     // Token primitives on the current source.
@@ -82,8 +83,9 @@ private:
     std::string where();
 
     // Reading and evaluating.
-    void pushFileSource(const std::string& fileName);
-    void parseTopLevel(BlockObject* scope);
+    std::unique_ptr<Source> readFile(const std::string& fileName) const;
+    void parseSource(std::unique_ptr<Source> source);
+    void parseTopLevel();
     BlockObject* parseStatements(bool newScope);
     // The four statement forms, evaluated or only checked for shape.
     struct StatementForms {
@@ -119,7 +121,10 @@ private:
     Kind skipExpression();
 
     std::vector<Source*> m_sources;
+    // The scope stack: the root scope, then the blocks and macro calls being
+    // read. Only the root is owned here; the others by their ScopeGuards.
     std::vector<BlockObject*> m_scopes;
+    std::unique_ptr<BlockObject> m_root;
     std::map<std::string, MacroObject*, std::less<>> m_macros;
     Token m_nullToken;
     Archive* m_archive = nullptr;
