@@ -27,15 +27,14 @@ const char* typeName(const IniObject* object) {
     return object ? object->type()->name() : "null";
 }
 
-// Truncation toward zero that stays defined for values outside the int range.
+}  // namespace
+
 int32_t truncateToInt(float value) {
     if (std::isnan(value)) return 0;
     if (value >= 2147483647.0f) return INT32_MAX;
     if (value <= -2147483648.0f) return INT32_MIN;
     return static_cast<int32_t>(value);
 }
-
-}  // namespace
 
 void checkType(const IniObject* object, const TypeObject* type, const std::string& what) {
     if (!type || IniObject::isOfType(object, type)) return;

@@ -117,6 +117,10 @@ private:
     std::size_t m_count;
 };
 
+// Truncation toward zero, defined for every float (NaN gives 0, values out of
+// range the nearest limit): how a number parameter becomes an integer.
+int32_t truncateToInt(float value);
+
 // Checks `object` against `type`; "<what> is <actual>. <expected> was expected."
 void checkType(const IniObject* object, const TypeObject* type, const std::string& what);
 

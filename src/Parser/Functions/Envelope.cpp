@@ -37,14 +37,6 @@ static_assert(sizeof(kValueTypes) / sizeof(kValueTypes[0]) == 4, "one type per d
 
 [[noreturn]] void fail(const char* message) { VEXA_THROW(FunctionParseException, message); }
 
-// Truncation toward zero, defined for every float.
-int32_t integerPart(float value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483647.0f) return INT32_MAX;
-    if (value <= -2147483648.0f) return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
-
 bool isNumber(const IniObject* object) { return IniObject::isOfType(object, Types::Number()); }
 
 float numberOf(const IniObject* object) {
@@ -79,7 +71,7 @@ void readValueTuple(float time, const TupleObject& tuple, std::vector<Interpolat
     if (dimension > 1 && !hasValue)
         fail("Second object in the value tuple is not a vector of right dimension.");
 
-    const int32_t code = integerPart(numberOf(tuple.at(0)));
+    const int32_t code = truncateToInt(numberOf(tuple.at(0)));
     switch (code) {
         case Interpolation::kFlat:
         case Interpolation::kLinear:
@@ -135,7 +127,7 @@ void readKeys(const TupleObject& keys, std::vector<Interpolation>& channels) {
             if (!isNumber(second)) fail("'key' has invalid format (5).");
             if (static_cast<const StringObject*>(first)->value() != "degree")
                 fail("'key' has invalid format (6).");
-            const int32_t degree = integerPart(numberOf(second));
+            const int32_t degree = truncateToInt(numberOf(second));
             for (Interpolation& channel : channels) channel.setDegree(degree);
         } else {
             fail("'key' has invalid format (6).");
@@ -229,7 +221,7 @@ void Polar3dObject::execute(CommandObject& command) {
 std::vector<Interpolation> EnvelopeReader::readChannels(int dimension, bool readType) {
     const int32_t pre = getEnum("pre", kBehaviourNames, Interpolation::kConstant);
     const int32_t post = getEnum("post", kBehaviourNames, Interpolation::kConstant);
-    const bool smoothWrap = has("smoothWrap") && integerPart(getNumber("smoothWrap")) != 0;
+    const bool smoothWrap = getInt("smoothWrap", 0) != 0;
     std::vector<Interpolation> channels(static_cast<std::size_t>(dimension));
     for (Interpolation& channel : channels) {
         channel.setPre(pre);
