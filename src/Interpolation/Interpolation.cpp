@@ -12,7 +12,6 @@ namespace {
 
 // Shortest time span that still carries a slope or a polynomial.
 const double kMinSpan = 1e-6;
-const float kInfinity = std::numeric_limits<float>::infinity();
 
 bool isSpan(double span) { return span >= kMinSpan && std::isfinite(span); }
 
@@ -80,16 +79,11 @@ void Interpolation::finish() {
     invalidate();
 }
 
-// Empties the segment cache after the keys changed and renews the scale
-// that predicts a segment index from a time.
+// Empties the segment cache after the keys changed; the segment records
+// and the time index are rebuilt by the next evaluation that needs them.
 void Interpolation::invalidate() {
-    m_segment.low = std::numeric_limits<float>::quiet_NaN();
-    m_segment.high = std::numeric_limits<float>::quiet_NaN();
-    m_indexScale = 0.0f;
-    if (m_keys.size() < 2) return;
-    const double span = static_cast<double>(m_lastTime) - m_firstTime;
-    if (isSpan(span))
-        m_indexScale = static_cast<float>(static_cast<double>(m_keys.size() - 1) / span);
+    m_dirty = true;
+    m_segment = Segment();
 }
 
 // Tangents of key `index` with tangent mode `mode`. The first key and the
@@ -168,17 +162,14 @@ void Interpolation::computeTangents(std::size_t index, int32_t mode) {
 }
 
 // Polynomial of the segment from key `index` to the next, in double
-// precision, stored as floats. The search bounds become the cache bounds.
-void Interpolation::buildSegment(std::size_t index) {
+// precision, stored as floats.
+Interpolation::Segment Interpolation::buildSegment(std::size_t index) const {
     const Key& a = m_keys[index];
     const Key& b = m_keys[index + 1];
-    Segment& s = m_segment;
+    Segment s;
     s.start = a.time;
-    s.low = index == 0 ? -kInfinity : a.time;
-    s.high = index + 2 == m_keys.size() ? kInfinity : b.time;
+    s.end = b.time;
     s.c0 = a.value;
-    s.c1 = s.c2 = s.c3 = 0.0f;
-
     const double d = static_cast<double>(b.time) - a.time;
     if (a.degree == 0 || !isSpan(d)) {
         s.kind = 0;
@@ -194,60 +185,105 @@ void Interpolation::buildSegment(std::size_t index) {
         s.c2 = static_cast<float>((3.0 * (y1 - y0) * r - (2.0 * m0 + m1)) * r);
         s.c3 = static_cast<float>(((m0 + m1) + 2.0 * (y0 - y1) * r) * r * r);
     }
+    return s;
 }
 
-// Index of the segment whose polynomial applies at t (at least two keys):
-// the one a binary search over the key times settles on, the last segment
-// with a start time at most t. Keys usually lie about evenly apart, so the
-// segment that even spacing predicts (or a neighbour) is tried first and the
-// bisection runs only when those miss; for rising times both find the same
-// segment, as only one satisfies the test. The predicted keys are the ones
-// the segment is then built from, so a good guess costs one memory line.
-std::size_t Interpolation::findSegment(float t) const {
-    const Key* keys = m_keys.data();
-    const std::size_t last = m_keys.size() - 2;
-    const float guess = (t - m_firstTime) * m_indexScale;
-    std::size_t g = 0;
-    if (guess > 0.0f) g = guess < static_cast<float>(last) ? static_cast<std::size_t>(guess) : last;
-    if (g > 0 && keys[g].time > t)
-        --g;
-    else if (g < last && keys[g + 1].time <= t)
-        ++g;
-    if ((g == 0 || keys[g].time <= t) && (g == last || t < keys[g + 1].time)) return g;
+// Builds the time index when the key times rise over a usable span. The
+// keyed range is cut into one slot per key, centred where the key would lie
+// if keys were evenly spaced, so keys about evenly spaced each begin their
+// segment inside their own slot. A slot holds a copy of the segment at its
+// earliest time; when one segment begins inside the slot, the next slot
+// holds that one, so a search reads one slot or two adjacent ones. Slots in
+// which several segments begin fall back to bisection. slotOf never
+// decreases as t grows, which keeps each slot's answer exact whatever the
+// rounding at slot edges.
+void Interpolation::prepare() {
+    m_dirty = false;
+    m_slots.clear();
+    m_slotScale = 0.0f;
+    m_slotLimit = 0.0f;
+    const std::size_t n = m_keys.size();
+    if (n < 2) return;
+    bool rising = true;
+    for (std::size_t i = 1; i < n; ++i) rising = rising && m_keys[i - 1].time <= m_keys[i].time;
+    const double span = static_cast<double>(m_lastTime) - m_firstTime;
+    const std::size_t slots = n;
+    if (!rising || !isSpan(span) || slots >= (std::size_t{1} << 23)) return;
+    m_slotScale = static_cast<float>(static_cast<double>(slots - 1) / span);
+    m_slotLimit = static_cast<float>(slots);
 
+    // One slot more than slotOf answers: the step target of the last one.
+    m_slots.resize(slots + 1);
+    std::size_t next = 1;  // the next key at which a segment begins
+    std::size_t first = 0;
+    for (std::size_t slot = 0; slot <= slots; ++slot) {
+        while (next <= n - 2 && slotOf(m_keys[next].time) < slot) first = next++;
+        std::size_t beginning = 0;
+        while (next + beginning <= n - 2 && slotOf(m_keys[next + beginning].time) == slot)
+            ++beginning;
+        Segment& s = m_slots[slot].segment;
+        s = buildSegment(first);
+        if (beginning == 1) s.boundary = m_keys[first + 1].time;
+        s.several = beginning > 1;
+    }
+}
+
+std::size_t Interpolation::slotOf(float t) const {
+    const float x = (t - m_firstTime) * m_slotScale + 0.5f;
+    if (!(x > 0.0f)) return 0;
+    return static_cast<std::size_t>(x < m_slotLimit ? x : m_slotLimit - 1.0f);
+}
+
+// The segment a bisection over the key times settles on: the last one whose
+// first key's time is at most t, or the first.
+std::size_t Interpolation::bisect(float t) const {
     std::size_t lo = 0;
-    std::size_t hi = last + 1;
+    std::size_t hi = m_keys.size() - 1;
     while (hi - lo > 1) {
         const std::size_t mid = (lo + hi) / 2;
-        const bool right = keys[mid].time <= t;  // selects rather than branches
-        lo = right ? mid : lo;
-        hi = right ? hi : mid;
+        if (m_keys[mid].time <= t)
+            lo = mid;
+        else
+            hi = mid;
     }
     return lo;
 }
 
-// The segment at t: the cached one when t lies in its bounds, else rebuilt.
+// The segment at t: the cached one while t lies between its keys, else the
+// one the bisection would find, read from the time index when there is one.
 const Interpolation::Segment& Interpolation::segmentAt(float t) {
-    if (!(m_segment.low <= t && t < m_segment.high)) buildSegment(findSegment(t));
+    if (m_segment.start <= t && t <= m_segment.end) return m_segment;
+    if (m_dirty) prepare();
+    if (m_keys.size() < 2) {
+        m_segment = Segment();
+        m_segment.c0 = m_keys.empty() ? 0.0f : m_keys[0].value;
+    } else if (m_slots.empty()) {
+        m_segment = buildSegment(bisect(t));
+    } else {
+        const Slot* slot = &m_slots[slotOf(t)];
+        if (slot->segment.several) {
+            m_segment = buildSegment(bisect(t));
+        } else {
+            if (slot->segment.boundary <= t) ++slot;
+            m_segment = slot->segment;
+        }
+    }
     return m_segment;
 }
 
 float Interpolation::curveValue(float t) {
-    if (m_keys.size() < 2) return m_keys.empty() ? 0.0f : m_keys[0].value;
     const Segment& s = segmentAt(t);
-    if (s.kind == 0) return s.c0;
     const float x = t - s.start;
-    if (s.kind == 1) return s.c0 + x * s.c1;
-    return s.c0 + x * (s.c1 + x * (s.c2 + x * s.c3));
+    const float linear = s.c0 + x * s.c1;
+    const float cubic = s.c0 + x * (s.c1 + x * (s.c2 + x * s.c3));
+    return s.kind == 0 ? s.c0 : s.kind == 1 ? linear : cubic;
 }
 
 float Interpolation::curveDerivative(float t) {
-    if (m_keys.size() < 2) return 0.0f;
     const Segment& s = segmentAt(t);
-    if (s.kind == 0) return 0.0f;
-    if (s.kind == 1) return s.c1;
     const float x = t - s.start;
-    return (3.0f * s.c3 * x + 2.0f * s.c2) * x + s.c1;
+    const float cubic = (3.0f * s.c3 * x + 2.0f * s.c2) * x + s.c1;
+    return s.kind == 0 ? 0.0f : s.kind == 1 ? s.c1 : cubic;
 }
 
 bool Interpolation::repeats() const {
@@ -258,13 +294,13 @@ bool Interpolation::repeats() const {
 // Time before the first key mapped into the keyed range: cycles count back
 // from the last key; oscillation reflects, so the curve jumps at the first
 // key and runs backwards while the mapped time falls.
-Interpolation::Mapped Interpolation::mapBefore(double t) const {
+Interpolation::Mapped Interpolation::mapBefore(double t, int32_t behaviour) const {
     const double t0 = m_keys.front().time, t1 = m_keys.back().time;
     const double length = t1 - t0;
     Mapped m{t, 0.0, 1.0f};
-    if (m_pre == kCycle) {
+    if (behaviour == kCycle) {
         m.time = t1 - std::fmod(t1 - t, length);
-    } else if (m_pre == kCycleRelative) {
+    } else if (behaviour == kCycleRelative) {
         const double q = std::floor((t - t0) / length);
         m.time = t - q * length;
         m.offset = q * (static_cast<double>(m_keys.back().value) - m_keys.front().value);
@@ -279,13 +315,13 @@ Interpolation::Mapped Interpolation::mapBefore(double t) const {
 }
 
 // Time after the last key mapped into the keyed range.
-Interpolation::Mapped Interpolation::mapAfter(double t) const {
+Interpolation::Mapped Interpolation::mapAfter(double t, int32_t behaviour) const {
     const double t0 = m_keys.front().time, t1 = m_keys.back().time;
     const double length = t1 - t0;
     Mapped m{t, 0.0, 1.0f};
-    if (m_post == kCycle) {
+    if (behaviour == kCycle) {
         m.time = t0 + std::fmod(t - t0, length);
-    } else if (m_post == kCycleRelative) {
+    } else if (behaviour == kCycleRelative) {
         const double q = std::floor((t - t0) / length);
         m.time = t - q * length;
         m.offset = q * (static_cast<double>(m_keys.back().value) - m_keys.front().value);
@@ -300,8 +336,7 @@ Interpolation::Mapped Interpolation::mapAfter(double t) const {
 }
 
 float Interpolation::value(float t) {
-    if (m_keys.empty()) return 0.0f;
-    if (t < m_firstTime) {
+    if (t < m_firstTime && !m_keys.empty()) {
         const Key& first = m_keys.front();
         switch (m_pre) {
             case kReset: return 0.0f;
@@ -311,12 +346,12 @@ float Interpolation::value(float t) {
             case kCycleRelative:
             case kOscillate: {
                 if (!repeats()) return first.value;
-                const Mapped m = mapBefore(t);
+                const Mapped m = mapBefore(t, m_pre);
                 return static_cast<float>(curveValue(static_cast<float>(m.time)) + m.offset);
             }
             default: break;
         }
-    } else if (t > m_lastTime) {
+    } else if (t > m_lastTime && !m_keys.empty()) {
         const Key& last = m_keys.back();
         switch (m_post) {
             case kReset: return 0.0f;
@@ -326,7 +361,7 @@ float Interpolation::value(float t) {
             case kCycleRelative:
             case kOscillate: {
                 if (!repeats()) return last.value;
-                const Mapped m = mapAfter(t);
+                const Mapped m = mapAfter(t, m_post);
                 return static_cast<float>(curveValue(static_cast<float>(m.time)) + m.offset);
             }
             default: break;
@@ -337,10 +372,12 @@ float Interpolation::value(float t) {
 
 // Slope of value(t). Outside the keys the repeating behaviours differentiate
 // the curve at the mapped time; oscillation also reverses the slope on the
-// backward runs, so the derivative matches the value it belongs to.
+// backward runs, so the derivative matches the value it belongs to. Before
+// the first key a relative cycle takes the slope where a plain cycle would
+// (counted back from the last key): at whole periods before the first key
+// that is the slope arriving at the last key.
 float Interpolation::derivative(float t) {
-    if (m_keys.empty()) return 0.0f;
-    if (t < m_firstTime) {
+    if (t < m_firstTime && !m_keys.empty()) {
         const Key& first = m_keys.front();
         switch (m_pre) {
             case kReset:
@@ -350,12 +387,12 @@ float Interpolation::derivative(float t) {
             case kCycleRelative:
             case kOscillate: {
                 if (!repeats()) return 0.0f;
-                const Mapped m = mapBefore(t);
+                const Mapped m = mapBefore(t, m_pre == kCycleRelative ? kCycle : m_pre);
                 return m.slopeSign * curveDerivative(static_cast<float>(m.time));
             }
             default: break;
         }
-    } else if (t > m_lastTime) {
+    } else if (t > m_lastTime && !m_keys.empty()) {
         const Key& last = m_keys.back();
         switch (m_post) {
             case kReset:
@@ -365,7 +402,7 @@ float Interpolation::derivative(float t) {
             case kCycleRelative:
             case kOscillate: {
                 if (!repeats()) return 0.0f;
-                const Mapped m = mapAfter(t);
+                const Mapped m = mapAfter(t, m_post);
                 return m.slopeSign * curveDerivative(static_cast<float>(m.time));
             }
             default: break;

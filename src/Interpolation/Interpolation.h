@@ -8,7 +8,12 @@
 // finish for the last key), with the tangent mode the key was added with.
 //
 // Evaluating: value(t) and derivative(t) change nothing but the segment
-// cache, so consecutive calls inside one segment cost one polynomial.
+// cache. The segment last used is reused while t lies between its two keys
+// (both ends included), so consecutive calls inside one segment cost one
+// polynomial. Otherwise the segment is the last one whose first key's time is
+// at most t (the first segment when there is none), found through a time
+// index; its coefficients are built once for all segments after the keys
+// change.
 //
 // Degenerate input never crashes or loops:
 //  - no keys: value and derivative are 0 everywhere;
@@ -17,6 +22,7 @@
 //  - a segment whose time span is not a finite number of at least 1e-6
 //    (equal, reversed or non-finite key times) is constant at its first value,
 //    and a slope over such a span is 0;
+//  - keys whose times do not rise are searched by bisection, as if they rose;
 //  - a repeating behaviour over such a range holds the end value, as
 //    "CONSTANT" does.
 #include <cstddef>
@@ -71,25 +77,30 @@ public:
     float derivative(float t);
 
 private:
-    // The cached segment: the polynomial in s = t - start, valid for
-    // low <= t < high (NaN bounds mark an empty cache, as after any change
-    // of keys). The first segment reaches down to -infinity and the last up
-    // to +infinity, as the search would choose them there; the bounds are
-    // half-open so that a step's value at a key time never depends on the
-    // previous evaluation.
+    // The polynomial of one segment in s = t - start, for start <= t <= end
+    // (the times of its two keys). As a slot of the time index it is the
+    // segment at the slot's earliest time, with where the next segment begins
+    // if exactly one begins inside the slot (else NaN) and whether several
+    // do. 32 bytes, so an aligned record never straddles two cache lines.
     struct Segment {
-        float start = 0.0f;
-        float low = std::numeric_limits<float>::quiet_NaN();
-        float high = std::numeric_limits<float>::quiet_NaN();
+        float start = std::numeric_limits<float>::quiet_NaN();
+        float end = std::numeric_limits<float>::quiet_NaN();
         float c0 = 0.0f, c1 = 0.0f, c2 = 0.0f, c3 = 0.0f;
-        int32_t kind = 0;  // 0 constant, 1 linear, 3 cubic
+        float boundary = std::numeric_limits<float>::quiet_NaN();
+        uint8_t kind = 0;  // 0 constant, 1 linear, 3 cubic
+        bool several = false;
+    };
+    struct alignas(32) Slot {
+        Segment segment;
     };
 
     void computeTangents(std::size_t index, int32_t mode);
     void invalidate();
-    std::size_t findSegment(float t) const;
+    void prepare();
+    Segment buildSegment(std::size_t index) const;
+    std::size_t slotOf(float t) const;
+    std::size_t bisect(float t) const;
     const Segment& segmentAt(float t);
-    void buildSegment(std::size_t index);
     float curveValue(float t);
     float curveDerivative(float t);
     // Maps a time outside the keys onto the keyed range for the repeating
@@ -100,19 +111,23 @@ private:
         double offset;
         float slopeSign;
     };
-    Mapped mapBefore(double t) const;
-    Mapped mapAfter(double t) const;
+    Mapped mapBefore(double t, int32_t behaviour) const;
+    Mapped mapAfter(double t, int32_t behaviour) const;
     bool repeats() const;
 
-    int32_t m_pre = kConstant;
-    int32_t m_post = kConstant;
-    bool m_smoothWrap = false;
-    std::vector<Key> m_keys;
-    // First and last key time: what every evaluation compares with first.
+    // What every evaluation reads comes first: the cached segment, the key
+    // range and the index.
+    Segment m_segment;
     float m_firstTime = 0.0f;
     float m_lastTime = 0.0f;
-    float m_indexScale = 0.0f;   // segments per second over the keyed range
-    Segment m_segment;
+    float m_slotScale = 0.0f;  // index slots per second over the keyed range
+    float m_slotLimit = 0.0f;  // number of slots, 0 when searching by bisection
+    int32_t m_pre = kConstant;
+    int32_t m_post = kConstant;
+    bool m_dirty = true;
+    bool m_smoothWrap = false;
+    std::vector<Slot> m_slots;
+    std::vector<Key> m_keys;
     int32_t m_pendingMode = kSmooth;
     int32_t m_degree = 3;
     float m_tension = 0.0f;
