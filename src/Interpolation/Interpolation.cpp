@@ -264,7 +264,10 @@ const Interpolation::Segment& Interpolation::segmentAt(float t) {
         if (slot->segment.several) {
             m_segment = buildSegment(bisect(t));
         } else {
-            if (slot->segment.boundary <= t) ++slot;
+            // Stepping without a branch: a mispredicted branch on the loaded
+            // slot would wait for that load, and searches of consecutive
+            // evaluations could no longer overlap.
+            slot += static_cast<std::size_t>(slot->segment.boundary <= t);
             m_segment = slot->segment;
         }
     }

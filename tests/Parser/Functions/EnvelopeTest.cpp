@@ -65,7 +65,8 @@ protected:
 
 TEST_F(EnvelopeScript, ParametersAndKeyTuplesReachTheChannel) {
     run("e = Envelope { key = ( -1 0 1 10 ) }"
-        "r = Envelope { key = ( 0 0 1 1 ) pre = \"RESET\" post = \"CYCLE_RELATIVE\" smoothWrap = 1.5 }"
+        "r = Envelope { key = ( 0 0 1 1 ) pre = \"RESET\" post = \"CYCLE_RELATIVE\""
+        "               smoothWrap = 1.5 }"
         "o = Envelope { key = ( 0 0 1 1 ) pre = \"OSCILLATE\" post = \"LINEAR\" smoothWrap = 0.9 }"
         "k = Envelope { key = ( 0 FLAT 0  1 TCB ( 5 1 0 0 )  2 FIXED ( 0 -1 2 )"
         "                       \"degree\" 1  3 LINEAR 4  4 4 ) }"
@@ -100,7 +101,7 @@ TEST_F(EnvelopeScript, ParametersAndKeyTuplesReachTheChannel) {
     EXPECT_EQ(k[2].inTangent, -1.0f);
     EXPECT_EQ(k[2].outTangent, 4.0f);
 
-    run("a = FLAT 5  b = LINEAR ( 5 )  c = SMOOTH ( )  d = FIXED ( 1 2 3 )  t = TCB ( 1.5 0 0.5 0 )");
+    run("a = FLAT 5  b = LINEAR ( 5 )  c = SMOOTH ( )  d = FIXED ( 1 2 3 )  t = TCB (1.5 0 0.5 0)");
     const char* tuples[][2] = {{"a", "( 0 5 )"}, {"b", "( 1 5 )"}, {"c", "( 2 )"},
                                {"d", "( 3 1 2 3 )"}, {"t", "( 4 1.5 0 0.5 0 )"}};
     for (const auto& row : tuples) EXPECT_EQ(get<IniObject>(row[0])->toString(), row[1]);
@@ -182,7 +183,8 @@ TEST(EnvelopeErrors, ConstructionErrorsHaveTheirExactMessages) {
         {"Envelope { key = ( 0 ) }", "'key' has invalid format (1)."},
         {"Envelope { key = ( 0 ( 0 \"a\" ) ) }", "'key' has invalid format (2)."},
         {"Envelope { key = ( 0 ( ) ) }", "'key' has invalid format (2)."},
-        {"Envelope3d { key = ( 0 ( \"a\" < 1 2 3 > ) ) }", "First object in value tuple is not number."},
+        {"Envelope3d { key = ( 0 ( \"a\" < 1 2 3 > ) ) }",
+         "First object in value tuple is not number."},
         {"Envelope3d { key = ( 0 ( 0 5 ) ) }",
          "Second object in the value tuple is not a vector of right dimension."},
         {"Envelope3d { key = ( 0 ( 0 < 1 2 > ) ) }",
@@ -190,7 +192,8 @@ TEST(EnvelopeErrors, ConstructionErrorsHaveTheirExactMessages) {
         {"Envelope { key = ( 0 ( 1 5 6 ) ) }", "Wrong number of parameters in LINEAR key."},
         {"Envelope { key = ( 0 ( 0 ) ) }", "Wrong number of parameters in LINEAR key."},
         {"Envelope3d { key = ( 0 FIXED ( < 1 2 3 > 5 ) ) }", "Tangent should be a vector."},
-        {"Envelope2d { key = ( 0 FIXED ( < 1 2 > < 1 2 > < 1 2 3 > ) ) }", "Tangent should be a vector."},
+        {"Envelope2d { key = ( 0 FIXED ( < 1 2 > < 1 2 > < 1 2 3 > ) ) }",
+         "Tangent should be a vector."},
         {"Envelope { key = ( 0 FIXED 5 ) }", "Wrong number of parameters in FIXED key."},
         {"Envelope { key = ( 0 FIXED ( 5 1 2 3 ) ) }", "Wrong number of parameters in FIXED key."},
         {"Envelope { key = ( 0 TCB ( 5 0 0 ) ) }", "Wrong number of parameters in TCB key."},
