@@ -125,8 +125,6 @@ private:
     float m_slotLimit = 0.0f;  // number of slots, 0 when searching by bisection
     int32_t m_pre = kConstant;
     int32_t m_post = kConstant;
-    bool m_dirty = true;
-    bool m_smoothWrap = false;
     std::vector<Slot> m_slots;
     std::vector<Key> m_keys;
     int32_t m_pendingMode = kSmooth;
@@ -134,6 +132,8 @@ private:
     float m_tension = 0.0f;
     float m_continuity = 0.0f;
     float m_bias = 0.0f;
+    bool m_dirty = true;
+    bool m_smoothWrap = false;
 };
 
 }  // namespace Vexa
