@@ -64,10 +64,12 @@ namespace Enums {
 
 namespace {
 
-// A script table holds the values 0 to n-1 in order and ends with the empty
-// entry; every table of the machine has this shape.
+// A script table holds the values 0 to count-1 in order and ends with the
+// empty entry; every table of the machine has this shape.
 template <std::size_t N>
-constexpr bool isDense(const EnumEntry (&table)[N]) {
+constexpr bool isDense(const EnumEntry (&table)[N], int count) {
+    if (N != static_cast<std::size_t>(count) + 1)
+        return false;
     for (std::size_t i = 0; i + 1 < N; ++i) {
         if (table[i].name == nullptr || table[i].value != static_cast<int32_t>(i))
             return false;
@@ -81,24 +83,24 @@ constexpr EnumEntry texCoordGen[] = {
     {"GEN_DISABLE", GEN_DISABLE}, {"GEN_NORMAL", GEN_NORMAL},       {"GEN_VERTEX", GEN_VERTEX},
     {"GEN_REFLECTION", GEN_REFLECTION}, {"GEN_SPHEREMAP", GEN_SPHEREMAP}, {nullptr, 0},
 };
-static_assert(std::size(texCoordGen) == kTexGenModeCount + 1 && isDense(texCoordGen), "texture coordinate generation");
+static_assert(isDense(texCoordGen, kTexGenModeCount), "texture coordinate generation");
 
 constexpr EnumEntry textureWrap[] = {
     {"REPEAT", REPEAT}, {"CLAMP", CLAMP}, {"BORDER", BORDER}, {nullptr, 0},
 };
-static_assert(std::size(textureWrap) == kWrapModeCount + 1 && isDense(textureWrap), "texture wrap");
+static_assert(isDense(textureWrap, kWrapModeCount), "texture wrap");
 
 constexpr EnumEntry compareFunc[] = {
     {"NEVER", NEVER},     {"LESS", LESS},         {"EQUAL", EQUAL},
     {"LESSEQUAL", LESSEQUAL}, {"GREATER", GREATER}, {"NOTEQUAL", NOTEQUAL},
     {"GREATEREQUAL", GREATEREQUAL}, {"ALWAYS", ALWAYS}, {nullptr, 0},
 };
-static_assert(std::size(compareFunc) == kCompareFuncCount + 1 && isDense(compareFunc), "compare function");
+static_assert(isDense(compareFunc, kCompareFuncCount), "compare function");
 
 constexpr EnumEntry fillMode[] = {
     {"POINT", POINT}, {"WIREFRAME", WIREFRAME}, {"SOLID", SOLID}, {nullptr, 0},
 };
-static_assert(std::size(fillMode) == kFillModeCount + 1 && isDense(fillMode), "fill mode");
+static_assert(isDense(fillMode, kFillModeCount), "fill mode");
 
 constexpr EnumEntry blendFactor[] = {
     {"ZERO", ZERO},
@@ -116,23 +118,23 @@ constexpr EnumEntry blendFactor[] = {
     {"INVBLENDFACTOR", INVBLENDFACTOR},
     {nullptr, 0},
 };
-static_assert(std::size(blendFactor) == kBlendFactorCount + 1 && isDense(blendFactor), "blend factor");
+static_assert(isDense(blendFactor, kBlendFactorCount), "blend factor");
 
 constexpr EnumEntry blendOperation[] = {
     {"ADD", ADD}, {"SUBTRACT", SUBTRACT}, {"REVSUBTRACT", REVSUBTRACT},
     {"MIN", MIN}, {"MAX", MAX},           {nullptr, 0},
 };
-static_assert(std::size(blendOperation) == kBlendOperationCount + 1 && isDense(blendOperation), "blend operation");
+static_assert(isDense(blendOperation, kBlendOperationCount), "blend operation");
 
 constexpr EnumEntry cullingMode[] = {
     {"CW", CW}, {"CCW", CCW}, {nullptr, 0},
 };
-static_assert(std::size(cullingMode) == kCullingModeCount + 1 && isDense(cullingMode), "culling mode");
+static_assert(isDense(cullingMode, kCullingModeCount), "culling mode");
 
 constexpr EnumEntry fogMode[] = {
     {"FOG_EXP", FOG_EXP}, {"FOG_EXP2", FOG_EXP2}, {"FOG_LINEAR", FOG_LINEAR}, {nullptr, 0},
 };
-static_assert(std::size(fogMode) == kFogModeCount + 1 && isDense(fogMode), "fog mode");
+static_assert(isDense(fogMode, kFogModeCount), "fog mode");
 
 constexpr EnumEntry lightType[] = {
     {"POINT_LIGHT", POINT_LIGHT},
@@ -140,14 +142,14 @@ constexpr EnumEntry lightType[] = {
     {"DIRECTIONAL_LIGHT", DIRECTIONAL_LIGHT},
     {nullptr, 0},
 };
-static_assert(std::size(lightType) == kLightTypeCount + 1 && isDense(lightType), "light type");
+static_assert(isDense(lightType, kLightTypeCount), "light type");
 
 constexpr EnumEntry combinerSource[] = {
     {"SRC_CURRENT", SRC_CURRENT},   {"SRC_TEMP", SRC_TEMP},       {"SRC_DIFFUSE", SRC_DIFFUSE},
     {"SRC_SPECULAR", SRC_SPECULAR}, {"SRC_TEXTURE", SRC_TEXTURE}, {"SRC_FACTOR", SRC_FACTOR},
     {nullptr, 0},
 };
-static_assert(std::size(combinerSource) == kCombinerSourceCount + 1 && isDense(combinerSource), "combiner source");
+static_assert(isDense(combinerSource, kCombinerSourceCount), "combiner source");
 
 constexpr EnumEntry combinerOperation[] = {
     {"OP_I1", OP_I1},
@@ -172,13 +174,12 @@ constexpr EnumEntry combinerOperation[] = {
     {"OP_MODULATEINVCOLOR_ADDALPHA", OP_MODULATEINVCOLOR_ADDALPHA},
     {nullptr, 0},
 };
-static_assert(std::size(combinerOperation) == kCombinerOperationCount + 1 && isDense(combinerOperation),
-              "combiner operation");
+static_assert(isDense(combinerOperation, kCombinerOperationCount), "combiner operation");
 
 constexpr EnumEntry geometrySource[] = {
     {"SOURCE_NONE", SOURCE_NONE}, {"SOURCE_WORLD", SOURCE_WORLD}, {nullptr, 0},
 };
-static_assert(std::size(geometrySource) == kGeometrySourceCount + 1 && isDense(geometrySource), "geometry source");
+static_assert(isDense(geometrySource, kGeometrySourceCount), "geometry source");
 
 }  // namespace Enums
 

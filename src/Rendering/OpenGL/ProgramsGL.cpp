@@ -68,7 +68,8 @@ ProgramGL::ProgramGL(GLenum target, const char* text) : m_target(target) {
         GLint position = -1;
         glGetIntegerv(GL_PROGRAM_ERROR_POSITION_ARB, &position);
         const GLubyte* errorString = glGetString(GL_PROGRAM_ERROR_STRING_ARB);
-        message = programErrorMessage(text, position, errorString ? reinterpret_cast<const char*>(errorString) : "");
+        const char* const why = errorString ? reinterpret_cast<const char*>(errorString) : "";
+        message = programErrorMessage(text, position, why);
     }
     bindProgramGL(target, previous);
     gl().glDeleteProgramsARB(1, &m_name);

@@ -190,32 +190,32 @@ void RenderMachineGL::drawWithState(int baseVertex, Draw&& draw) {
         applyCombinersGL(*m_combiners);
     }
     if (!(m_twoSided && m_stencilTest)) {
-        GL_CHECK(draw());
+        draw();
         return;
     }
     if (!m_culling) {
         GL_CHECK(glEnable(GL_CULL_FACE));
         GL_CHECK(glFrontFace(GL_CW));
-        GL_CHECK(draw());
+        draw();
         GL_CHECK(glFrontFace(GL_CCW));
         applyBackStencil();
-        GL_CHECK(draw());
+        draw();
         applyFrontStencil();
         GL_CHECK(glDisable(GL_CULL_FACE));
         GL_CHECK(glFrontFace(m_frontFace));
     } else if (m_frontFace == GL_CCW) {
         applyBackStencil();
-        GL_CHECK(draw());
+        draw();
         applyFrontStencil();
     } else {
-        GL_CHECK(draw());
+        draw();
     }
 }
 
 void RenderMachineGL::drawPrimitive(unsigned type, int firstVertex, int primitiveCount) {
     const GLenum mode = primitiveModeGL(type);
     const GLsizei vertices = primitiveCount2VertexCount(type, primitiveCount);
-    drawWithState(0, [&] { glDrawArrays(mode, firstVertex, vertices); });
+    drawWithState(0, [&] { GL_CHECK(glDrawArrays(mode, firstVertex, vertices)); });
 }
 
 // Only the type and the primitive count matter: indices are read from the
@@ -226,7 +226,9 @@ void RenderMachineGL::drawIndexedPrimitive(unsigned type, int, int, int, int, in
     if (!m_indexStream)
         VEXA_THROW(RenderMachineException, "drawIndexedPrimitive: no index stream.");
     const IndexStreamGL* const indices = m_indexStream;
-    drawWithState(0, [&] { glDrawElements(mode, vertices, indices->indexType(), indices->data()); });
+    drawWithState(0, [&] {
+        GL_CHECK(glDrawElements(mode, vertices, indices->indexType(), indices->data()));
+    });
 }
 
 void RenderMachineGL::setTextureCoordGen(int stage, int mode) {

@@ -37,9 +37,8 @@ FramebufferGL::FramebufferGL(int width, int height) : m_width(width), m_height(h
         e.glDeleteRenderbuffers(1, &m_depthStencil);
         e.glDeleteRenderbuffers(1, &m_color);
         e.glDeleteFramebuffers(1, &m_framebuffer);
-        VEXA_THROW(RenderMachineException,
-                   "framebuffer creation error: " +
-                       (error != GL_NO_ERROR ? errorTextGL(error) : std::string("incomplete framebuffer")));
+        const std::string why = error != GL_NO_ERROR ? errorTextGL(error) : "incomplete framebuffer";
+        VEXA_THROW(RenderMachineException, "framebuffer creation error: " + why);
     }
 }
 

@@ -255,7 +255,8 @@ const TextureFormatGL& textureFormatGL(unsigned format) {
 }
 
 GLint minFilterGL(int filter, bool rectangle) {
-    const MinFilterGL& entry = lookup<RenderMachineException>(kMinFilter, filter, "Invalid texture filter");
+    const MinFilterGL& entry =
+        lookup<RenderMachineException>(kMinFilter, filter, "Invalid texture filter");
     return rectangle ? entry.rectangle : entry.mipmapped;
 }
 

@@ -34,8 +34,10 @@ protected:
     }
 
     // An axis-aligned rectangle in clip space, counter-clockwise on screen
-    // unless `clockwise`.
-    void rect(float x0, float y0, float x1, float y1, const Color& c, bool clockwise = false) {
+    // unless `clockwise`: a fan of two triangles, or two listed triangles
+    // when `indices` are given.
+    void rect(float x0, float y0, float x1, float y1, const Color& c, bool clockwise = false,
+              IndexStream* indices = nullptr) {
         std::vector<float> v = {x0, y0, 0, c.r, c.g, c.b, c.a, x1, y0, 0, c.r, c.g, c.b, c.a,
                                 x1, y1, 0, c.r, c.g, c.b, c.a, x0, y1, 0, c.r, c.g, c.b, c.a};
         if (clockwise)
@@ -48,7 +50,12 @@ protected:
         stream->unlock();
         machine().setVertexStream(stream.get(), 0);
         machine().setVertexDeclaration(declaration.get());
-        machine().drawPrimitive(TRIANGLE_FAN, 0, 2);
+        machine().setIndexStream(indices);
+        if (indices)
+            machine().drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, 4, 0, 2);
+        else
+            machine().drawPrimitive(TRIANGLE_FAN, 0, 2);
+        machine().setIndexStream(nullptr);
         machine().setVertexStream(nullptr, 0);
         machine().setVertexDeclaration(nullptr);
     }
@@ -85,24 +92,11 @@ TEST_F(RenderMachineGLTest, ViewportMapsRelativeSizeToPixelsAndScalesPointSize) 
 
 // A quad on the right half from four vertices and six 16-bit indices.
 TEST_F(RenderMachineGLTest, DrawsIndexedTrianglesFromTheStartOfTheIndexStream) {
-    const float vertices[4][7] = {
-        {0, -1, 0, 0, 0, 1, 1}, {1, -1, 0, 0, 0, 1, 1}, {1, 1, 0, 0, 0, 1, 1}, {0, 1, 0, 0, 0, 1, 1}};
-    std::unique_ptr<VertexStream> stream(machine().createVertexStream(4, sizeof(vertices[0]), 1));
-    std::memcpy(stream->lock(0u), vertices, sizeof(vertices));
-    stream->unlock();
     std::unique_ptr<IndexStream> indices(machine().createIndexStream(6, 0));
     const uint16_t order[] = {0, 1, 2, 0, 2, 3};
     std::memcpy(indices->lock(0u), order, sizeof(order));
     indices->unlock();
-    std::unique_ptr<VertexDeclaration> declaration(machine().createVertexDeclaration());
-    declaration->append(VertexElement::POSITION, 2, 0);
-    declaration->append(VertexElement::COLOR, 3, 0);
-    machine().setVertexStream(stream.get(), 0);
-    machine().setVertexDeclaration(declaration.get());
-    machine().setIndexStream(indices.get());
-    machine().drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, 4, 0, 2);
-    machine().setIndexStream(nullptr);
-    machine().setVertexStream(nullptr, 0);
+    rect(0, -1, 1, 1, kBlue, false, indices.get());
     expectPixel(kRight, kLeft, {0, 0, 255, 255}, "upper right of the quad");
     expectPixel(kRight, kRight, {0, 0, 255, 255}, "lower right of the quad");
     expectPixel(kLeft, kLeft, {0, 0, 0, 0}, "upper left, never drawn");
