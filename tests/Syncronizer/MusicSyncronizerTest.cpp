@@ -1,14 +1,12 @@
 #include "Syncronizer/MusicSyncronizer.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "Parser/Exceptions.h"
-#include "Syncronizer/FakeCounter.h"
+#include "Support/TestKit.h"
 
 namespace Vexa {
 namespace {
@@ -35,58 +33,49 @@ FSOUND_STREAM* fakeStream() {
     return reinterpret_cast<FSOUND_STREAM*>(&token);
 }
 
+std::string text(int value) { return std::to_string(value); }
+std::string text(const char* value) { return value; }
+std::string text(FSOUND_STREAM* stream) { return stream == fakeStream() ? "stream" : "other"; }
+
 class FakeSoundLibrary : public SoundLibrary {
 public:
-    float FSOUND_GetVersion() override {
-        log("GetVersion");
-        return g_fake.version;
-    }
+    float FSOUND_GetVersion() override { return log("GetVersion"), g_fake.version; }
     bool FSOUND_Init(int rate, int channels, unsigned flags) override {
-        log("Init " + std::to_string(rate) + " " + std::to_string(channels) + " " +
-            std::to_string(flags));
-        return g_fake.initOk;
+        return log("Init", rate, channels, int(flags)), g_fake.initOk;
     }
     void FSOUND_Close() override { log("Close"); }
     int FSOUND_GetError() override { return g_fake.error; }
-    void FSOUND_Stream_SetBufferSize(int ms) override { log("SetBufferSize " + std::to_string(ms)); }
+    void FSOUND_Stream_SetBufferSize(int ms) override { log("SetBufferSize", ms); }
     FSOUND_STREAM* FSOUND_Stream_OpenFile(const char* name, unsigned mode, int length) override {
-        char text[64];
-        std::snprintf(text, sizeof text, " 0x%x %d", mode, length);
-        log(std::string("OpenFile ") + name + text);
+        log("OpenFile", name, int(mode), length);
         return g_fake.openOk ? fakeStream() : nullptr;
     }
     int FSOUND_Stream_PlayEx(int channel, FSOUND_STREAM* stream, void* dsp, bool paused) override {
-        log("PlayEx " + std::to_string(channel) + streamText(stream) + (dsp ? " dsp" : " null") +
-            (paused ? " paused" : " playing"));
+        log("PlayEx", channel, stream, dsp ? "dsp" : "null", paused ? "paused" : "playing");
         return g_fake.playChannel;
     }
-    void FSOUND_SetPan(int channel, int pan) override {
-        log("SetPan " + std::to_string(channel) + " " + std::to_string(pan));
-    }
-    void FSOUND_SetVolume(int channel, int volume) override {
-        log("SetVolume " + std::to_string(channel) + " " + std::to_string(volume));
-    }
+    void FSOUND_SetPan(int channel, int pan) override { log("SetPan", channel, pan); }
+    void FSOUND_SetVolume(int channel, int volume) override { log("SetVolume", channel, volume); }
     void FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms) override {
-        log("SetTime" + streamText(stream) + " " + std::to_string(ms));
+        log("SetTime", stream, ms);
         g_fake.positionMs = ms;
     }
-    void FSOUND_SetPaused(int channel, bool paused) override {
-        log("SetPaused " + std::to_string(channel) + (paused ? " 1" : " 0"));
-    }
+    void FSOUND_SetPaused(int channel, bool paused) override { log("SetPaused", channel, int(paused)); }
     bool FSOUND_IsPlaying(int) override { return g_fake.playing; }
     int FSOUND_Stream_GetTime(FSOUND_STREAM*) override { return g_fake.positionMs; }
-    void FSOUND_Stream_Close(FSOUND_STREAM* stream) override { log("StreamClose" + streamText(stream)); }
+    void FSOUND_Stream_Close(FSOUND_STREAM* stream) override { log("StreamClose", stream); }
 
 private:
-    static void log(const std::string& call) { g_fake.calls.push_back(call); }
-    static std::string streamText(FSOUND_STREAM* stream) {
-        return stream == fakeStream() ? " stream" : " other";
+    template <typename... Values>
+    static void log(const char* name, Values... values) {
+        std::string call = name;
+        ((call += " " + text(values)), ...);
+        g_fake.calls.push_back(call);
     }
 };
 
 std::unique_ptr<SoundLibrary> loadFake() {
-    if (!g_fake.loadable) return nullptr;
-    return std::make_unique<FakeSoundLibrary>();
+    return g_fake.loadable ? std::make_unique<FakeSoundLibrary>() : nullptr;
 }
 
 class MusicSyncronizerTest : public ::testing::Test {
@@ -94,15 +83,10 @@ protected:
     void SetUp() override {
         g_fake = FakeSound{};
         m_previousLoader = MusicSyncronizer::setLibraryLoader(&loadFake);
-        m_music = ::testing::TempDir() + "vexa_music_" + std::to_string(::getpid()) + ".ogg";
-        std::FILE* file = std::fopen(m_music.c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fclose(file);
     }
     void TearDown() override {
         EXPECT_FALSE(MusicSyncronizer::isLibraryLoaded());
         MusicSyncronizer::setLibraryLoader(m_previousLoader);
-        std::remove(m_music.c_str());
     }
 
     // A clock already started at `start`, with the log emptied.
@@ -125,7 +109,8 @@ protected:
     }
 
     FakeCounter m_counter;
-    std::string m_music;
+    TempDir m_dir;
+    std::string m_music = m_dir.write("music.ogg", "");
     SoundLibraryLoader m_previousLoader = nullptr;
 };
 
@@ -137,11 +122,9 @@ TEST_F(MusicSyncronizerTest, OpensTheMusicPausedAndClosesTheLibraryWhenDestroyed
         EXPECT_TRUE(MusicSyncronizer::isLibraryLoaded());
     }
     const std::vector<std::string> expected = {
-        "GetVersion",       "Init 44100 1 0",
-        "SetBufferSize 50", "OpenFile " + m_music + " 0x20130 0",
-        "PlayEx -1 stream null paused", "SetPan 3 -1",
-        "SetVolume -3 160", "StreamClose stream",
-        "Close",
+        "GetVersion",       "Init 44100 1 0",       "SetBufferSize 50",
+        "OpenFile " + m_music + " 131376 0", "PlayEx -1 stream null paused", "SetPan 3 -1",
+        "SetVolume -3 160", "StreamClose stream",   "Close",
     };
     EXPECT_EQ(g_fake.calls, expected);
 }
@@ -207,7 +190,7 @@ TEST_F(MusicSyncronizerTest, ReportsEachFailureWithItsMessage) {
 }
 
 TEST_F(MusicSyncronizerTest, MissingFileIsNotHandedToTheLibrary) {
-    const std::vector<std::string> names = {"", ::testing::TempDir() + "no_such_music.mp3"};
+    const std::vector<std::string> names = {"", m_dir / "no_such_music.mp3"};
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
         g_fake.calls.clear();

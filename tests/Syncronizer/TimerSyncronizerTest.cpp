@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Syncronizer/FakeCounter.h"
+#include "Support/TestKit.h"
 
 namespace Vexa {
 namespace {

@@ -1,0 +1,122 @@
+#pragma once
+// What the tests share: how a call or a script ended, a fixture that runs
+// script text, and fakes for animated values, consumers of values, command
+// receivers, counters and data held in memory.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Common/DataBlock.h"
+#include "Parser/IniCommands.h"
+#include "Parser/IniObject.h"
+#include "Parser/Parser.h"
+#include "Support/TempDir.h"
+#include "Syncronizer/PerformanceTimer.h"
+
+namespace Vexa::Testing {
+
+using Lines = std::vector<std::string>;
+
+// How a call ended: the most derived class of the exception it threw and its
+// message, or kind "none".
+struct Outcome {
+    std::string kind;
+    std::string message;
+};
+bool operator==(const Outcome& a, const Outcome& b);
+std::ostream& operator<<(std::ostream& out, const Outcome& outcome);
+
+Outcome outcomeOf(const std::function<void()>& call);
+// The message of what `call` threw, or "no error".
+std::string messageOf(const std::function<void()>& call);
+// Parses `text` in a parser of its own, then collects the garbage.
+Outcome scriptOutcome(const std::string& text);
+
+// Sends a command of `kind` at `time`.
+void send(IniObject* target, const CommandKind* kind, float time = 0.0f);
+// What `target` printed on standard output while executing `command`.
+std::string printed(IniObject* target, CommandObject&& command);
+
+// A test that runs script text in one parser, dropped with its garbage at
+// the end.
+class ScriptTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    Parser& parser();
+    // Parses `text` and answers the object bound to `name` (null when none).
+    IniObject* run(const std::string& text, const char* name = "x");
+    IniObject* eval(const std::string& expression) { return run("x = " + expression); }
+    // The text form of `name` after `text` ran in a fresh parser, or "unbound".
+    std::string textOf(const std::string& text, const char* name = "x");
+    // Drops the parser and collects the garbage.
+    void reset();
+
+private:
+    std::unique_ptr<Parser> m_parser;
+};
+
+// `TestAnimatedNumber 1`: a number that takes the time of every Update it
+// receives and publishes it, like an envelope.
+class AnimatedNumber : public NumberObject {
+public:
+    using NumberObject::NumberObject;
+    bool isDynamic() const override { return true; }
+    void execute(CommandObject& command) override;
+};
+
+// `TestFieldConsumer { value = ... }`: an object whose field is bound to the
+// parameter "value" (0 when absent).
+class FieldConsumer : public IniObject {
+public:
+    static const TypeObject* typeObject();
+    const TypeObject* type() const override { return typeObject(); }
+    float field = -1.0f;
+};
+
+// `TestCommandRecorder "name"`: writes every command it receives into
+// recordedCommands() as "name Kind time" (keyboard commands add "key=k",
+// mouse commands their six numbers) and "destroyed name" when destroyed.
+class CommandRecorder : public IniObject {
+public:
+    explicit CommandRecorder(std::string name) : m_name(std::move(name)) {}
+    ~CommandRecorder() override;
+    const TypeObject* type() const override { return Types::Number(); }
+    void execute(CommandObject& command) override;
+
+private:
+    std::string m_name;
+};
+Lines& recordedCommands();
+// The recorded lines, emptying the record.
+Lines takeRecordedCommands();
+
+// A counter the test moves by hand, in microsecond ticks.
+class FakeCounter : public Counter {
+public:
+    int64_t ticks() const override { return m_ticks; }
+    int64_t frequency() const override { return 1000000; }
+    void advance(double seconds) { m_ticks += std::llround(seconds * 1e6); }
+
+private:
+    int64_t m_ticks = 123456789;
+};
+
+// Bytes held in memory and loaded like a file: a fresh copy ended by a zero.
+class MemoryBlock : public DataBlock {
+public:
+    explicit MemoryBlock(std::string bytes) : m_bytes(std::move(bytes)) {}
+    ~MemoryBlock() override { unload(); }
+    void load() override;
+    void unload() override;
+
+private:
+    std::string m_bytes;
+};
+
+}  // namespace Vexa::Testing
