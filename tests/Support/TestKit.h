@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Common/DataBlock.h"
+#include "Parser/Exceptions.h"
 #include "Parser/IniCommands.h"
 #include "Parser/IniObject.h"
 #include "Parser/Parser.h"

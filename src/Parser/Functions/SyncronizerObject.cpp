@@ -15,6 +15,8 @@ VEXA_DEFINE_TYPE(Syncronizer, "Syncronizer")
 
 namespace {
 
+const Counter* s_counter = nullptr;
+
 // Syncronizer { start = s; stop = e; speed = v; music = "file" }, every
 // parameter optional. A "music" parameter, whatever its text, selects the
 // clock that follows the music; a failure to start the music is reported as
@@ -29,12 +31,12 @@ public:
         if (has("music")) {
             const std::string music = getString("music");
             try {
-                source = std::make_unique<MusicSyncronizer>(speed, start, stop, music);
+                source = std::make_unique<MusicSyncronizer>(speed, start, stop, music, s_counter);
             } catch (const Exception& e) {
                 VEXA_THROW(FunctionParseException, e.message());
             }
         } else {
-            source = std::make_unique<TimerSyncronizer>(speed, start, stop);
+            source = std::make_unique<TimerSyncronizer>(speed, start, stop, s_counter);
         }
         return new SyncronizerObject(std::move(source));
     }
@@ -48,5 +50,7 @@ const FunctionEntry kFunctions[] = {
 const FunctionRegistrar s_registrar(kFunctions);
 
 }  // namespace
+
+void setSyncronizerCounter(const Counter* counter) { s_counter = counter; }
 
 }  // namespace Vexa

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "Parser/IniObject.h"
+#include "Syncronizer/PerformanceTimer.h"
 #include "Syncronizer/Syncronizer.h"
 
 namespace Vexa {
@@ -20,5 +21,9 @@ public:
 private:
     std::unique_ptr<Syncronizer> m_source;
 };
+
+// The counter the clocks that scripts make read; null (the default) for the
+// steady clock. Not owned. Tests drive those clocks with a counter of their own.
+void setSyncronizerCounter(const Counter* counter);
 
 }  // namespace Vexa

@@ -1,55 +1,39 @@
+// The speedometer, the time printer, the test handler and the tapper.
+#include "Parser/Functions/Diagnostics.h"
+
 #include <gtest/gtest.h>
 
 #include <iostream>
-#include <memory>
 #include <string>
 
-#include "Parser/Functions/Diagnostics.h"
 #include "Parser/IniCommands.h"
-#include "Parser/Parser.h"
+#include "Support/TestKit.h"
 
 namespace Vexa {
 namespace {
 
-// A counter the test moves by hand, in milliseconds.
-class ManualCounter : public Counter {
-public:
-    int64_t ticks() const override { return m_ticks; }
-    int64_t frequency() const override { return 1000; }
-    void set(double seconds) { m_ticks = static_cast<int64_t>(seconds * 1000.0 + 0.5); }
+using Testing::printed;
 
-private:
-    int64_t m_ticks = 0;
-};
-
-class DiagnosticsTest : public ::testing::Test {
+class DiagnosticsTest : public Testing::ScriptTest {
 protected:
     void SetUp() override {
-        std::cout.precision(6);
+        ScriptTest::SetUp();
         setSpeedometerCounter(&m_counter);
     }
     void TearDown() override {
         setSpeedometerCounter(nullptr);
         std::cout.precision(6);
-        m_parser.reset();
-        collectGarbage();
+        ScriptTest::TearDown();
     }
-    IniObject* eval(const std::string& expression) {
-        m_parser->parseString("x = " + expression);
-        return m_parser->lookup("x");
-    }
-    static std::string output(IniObject* target, CommandObject&& command) {
-        testing::internal::CaptureStdout();
-        target->execute(command);
-        return testing::internal::GetCapturedStdout();
-    }
+    // Moves the counter to `seconds` and sends an Update at that time.
     std::string updateAt(IniObject* speedometer, double seconds) {
-        m_counter.set(seconds);
-        return output(speedometer, SimpleCommand(static_cast<float>(seconds), CommandKinds::Update()));
+        m_counter.advance(seconds - m_now);
+        m_now = seconds;
+        return printed(speedometer, SimpleCommand(static_cast<float>(seconds), CommandKinds::Update()));
     }
 
-    ManualCounter m_counter;
-    std::unique_ptr<Parser> m_parser = std::make_unique<Parser>();
+    Testing::FakeCounter m_counter;
+    double m_now = 0.0;
 };
 
 TEST_F(DiagnosticsTest, SpeedometerReportsOnlyAfterMoreThanItsInterval) {
@@ -74,28 +58,28 @@ TEST_F(DiagnosticsTest, SpeedometerDefaultsAndDisabling) {
 
 TEST_F(DiagnosticsTest, TimePrinterPrintsTheCommandTime) {
     IniObject* printer = eval("TimePrinter ()");
-    EXPECT_EQ(output(printer, SimpleCommand(1.25f, CommandKinds::Update())), "command time: 1.25\n");
-    EXPECT_EQ(output(printer, SimpleCommand(1.25f, CommandKinds::Draw())), "");
-    EXPECT_EQ(output(printer, SimpleCommand(0.0f, CommandKinds::Print())), "[TimePrinter]\n");
+    EXPECT_EQ(printed(printer, SimpleCommand(1.25f, CommandKinds::Update())), "command time: 1.25\n");
+    EXPECT_EQ(printed(printer, SimpleCommand(1.25f, CommandKinds::Draw())), "");
+    EXPECT_EQ(printed(printer, SimpleCommand(0.0f, CommandKinds::Print())), "[TimePrinter]\n");
 }
 
 TEST_F(DiagnosticsTest, TestHandlerPrintsMouseAndKeyboardEventsOnly) {
     IniObject* handler = eval("TestHandler ()");
-    EXPECT_EQ(output(handler, MouseCommand(2.5f, 10, 20, -1, 3, 5, 4)),
+    EXPECT_EQ(printed(handler, MouseCommand(2.5f, 10, 20, -1, 3, 5, 4)),
               "MouseEvent 2.5: \n  mx=10  my=20\n  dx=-1  dy=3\n  bs=5  bd=4\n");
-    EXPECT_EQ(output(handler, KeyboardCommand(1.5f, 65)), "KeyboardEvent 1.5: \n  keyid=65\n");
+    EXPECT_EQ(printed(handler, KeyboardCommand(1.5f, 65)), "KeyboardEvent 1.5: \n  keyid=65\n");
     for (const CommandKind* kind : {CommandKinds::Load(), CommandKinds::Unload(),
                                     CommandKinds::Update(), CommandKinds::Draw()})
-        EXPECT_EQ(output(handler, SimpleCommand(0.0f, kind)), "") << kind->name;
+        EXPECT_EQ(printed(handler, SimpleCommand(0.0f, kind)), "") << kind->name;
 }
 
 TEST_F(DiagnosticsTest, TapperPrintsTapsAtLeastAThirdOfASecondApart) {
     IniObject* tapper = eval("Tapper ()");
-    EXPECT_EQ(output(tapper, KeyboardCommand(-0.6f, 'A')), "-0.6 -- A\n");
-    EXPECT_EQ(output(tapper, KeyboardCommand(1.0f, 'B')), "1 -- B\n");
-    EXPECT_EQ(output(tapper, KeyboardCommand(1.2f, 'C')), "");
-    EXPECT_EQ(output(tapper, KeyboardCommand(1.4f, 'D')), "1.4 -- D\n");
-    EXPECT_EQ(output(tapper, SimpleCommand(3.0f, CommandKinds::Update())), "");
+    EXPECT_EQ(printed(tapper, KeyboardCommand(-0.6f, 'A')), "-0.6 -- A\n");
+    EXPECT_EQ(printed(tapper, KeyboardCommand(1.0f, 'B')), "1 -- B\n");
+    EXPECT_EQ(printed(tapper, KeyboardCommand(1.2f, 'C')), "");
+    EXPECT_EQ(printed(tapper, KeyboardCommand(1.4f, 'D')), "1.4 -- D\n");
+    EXPECT_EQ(printed(tapper, SimpleCommand(3.0f, CommandKinds::Update())), "");
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+// Every way a script can fail, with the exception class and the exact
+// message it ends in: statements, expressions, directives, macros and the
+// script functions' own checks.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Support/TestKit.h"
+
+namespace Vexa {
+namespace {
+
+using Testing::Outcome;
+
+const char* const kFatal = "FatalParseException";
+const char* const kFunction = "FunctionParseException";
+
+// The message of a failure reported at a line of the script text.
+std::string at(int line, const std::string& message) {
+    return "memory(" + std::to_string(line) + "):\nfatal: " + message;
+}
+
+// The message of a function's parameter error, wrapped with the call's text.
+std::string evaluating(int line, const std::string& call, const std::string& message) {
+    return at(line, "While evaluating " + call + ":\n" + message);
+}
+
+struct ScriptError {
+    std::string script;
+    Outcome outcome;
+};
+
+const ScriptError kErrors[] = {
+    // Statements: when no form matches, the first token of the statement is named.
+    {"v = < 1 2 3 4 5 >", {kFatal, at(1, "syntax error: (name, v)")}},
+    {"v = < 1 \"a\" >", {kFatal, at(1, "syntax error: (name, v)")}},
+    {"a = 1\nx = { y = 2\n v = < 1 2 3 4 5 > }", {kFatal, at(2, "syntax error: (name, x)")}},
+    {"a b", {kFatal, at(1, "syntax error: (name, a)")}},
+    {"a = 1 }", {kFatal, at(1, "syntax error: (symbol, '}' = 125)")}},
+    {"\n5", {kFatal, at(2, "syntax error: (number, 5)")}},
+    {"\"s\" = 1", {kFatal, at(1, "syntax error: (string, 's')")}},
+    {"x = { a = 1", {kFatal, at(1, "syntax error: (name, x)")}},
+    {"@bogus", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
+    {"x = 1\nDraw = 2", {kFatal, at(2, "name 'Draw' already bound to a function")}},
+    {"@local Print = 2", {kFatal, at(1, "name 'Print' already bound to a function")}},
+    {"t = 5\nt : 1 = 2", {kFatal, at(2, "name t not bound to an object of type 'tuple'")}},
+    // Expressions.
+    {"x = Draw 1\ny = 2", {kFatal, evaluating(2, "Draw 1", "Simple command takes no parameters.")}},
+    {"x = Print { a = 1 }",
+     {kFatal, evaluating(1, "Print { a -> 1,}", "Simple command takes no parameters.")}},
+    {"s = \"a\"\nx = - s", {kFatal, "minus sign can only precede a number object"}},
+    {"x = ( 1 , 2 )", {kFatal, "Invalid symbol ,"}},
+    {"a =", {kFatal, std::string("Invalid symbol \0", 16)}},
+    {"x = { y = Draw }", {kFatal, "Invalid symbol }"}},
+    {"x = y", {"BindingNotFoundException", "fatal: no binding for name 'y'"}},
+    // Directives.
+    {"n = 1 @include n", {kFatal, at(1, "no block binding for name 'n'")}},
+    {"@include nothing\nx = 1", {kFatal, at(2, "no block binding for name 'nothing'")}},
+    {"@include 5", {kFatal, at(1, "@include not followed by a block object")}},
+    {"@include \"/nonexistent/vexa.ini\"\nx = 1", {kFatal, at(2, "@include file not found: /nonexistent/vexa.ini")}},
+    {"@if ( 0 ) @endif", {kFatal, "Invalid condition object"}},
+    {"@if 1 x = 1", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
+    {"@if 1 @elnotif x @endif", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
+    // Inactive branches are checked for shape only.
+    {"@if 0 a = - \"s\" @endif", {kFatal, "minus sign can only precede a number object"}},
+    {"@if 0 a = < 1 x > @endif", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
+    {"@if 0 @include 5 @endif", {kFatal, at(1, "@include not followed by a block object")}},
+    {"@if 0 a = ( , ) @endif", {kFatal, "Invalid symbol ,"}},
+    {"@if 0 @if ( 1 ) @endif @endif", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
+    // Macros.
+    {"@def Draw() { return = 1 }", {kFatal, at(1, "name 'Draw' already bound to a function")}},
+    {"@def m(a) { return = a }\nx = m 1", {kFatal, "macro parameters not given as a tuple"}},
+    {"@def m(a b) { return = a }\nx = m ( 1 )", {kFatal, "wrong amount of parameters given to a macro"}},
+    {"@def m() { y = 1 }\nx = m ( )\nz = 2", {kFatal, at(3, "macro m does not define a return value (binding)")}},
+    {"@def m() { return = 1 y }\nx = m ( )", {kFatal, "macro(1):\nfatal: syntax error: (name, y)"}},
+    {"@def m() { return = 1", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
+    {"@def m(1) { }", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
+    // Arithmetic.
+    {"x = Sum ( Draw () )", {kFunction, "Sum cannot handle Command"}},
+    {"x = Sum ( \"a\" 1 )",
+     {kFatal, evaluating(1, "Sum ( \"a\" 1 )", "Tuple element 1 is Number. String was expected.")}},
+    {"x = Mul 2", {kFunction, "Mul needs > 1 parameters"}},
+    {"x = Mul ( 2 < 1 2 > )", {kFunction, "Mul cannot handle: Number * Vec2d"}},
+    {"x = Mul ( < 1 2 3 > < 1 2 > )", {kFunction, "Mul cannot handle: Vec3d * Vec2d"}},
+    {"x = Eq ( 1 2 3 )", {kFunction, "Eq wants precisely 2 parameters"}},
+    {"x = And ( Eq ( 1 1 ) 7 )", {kFunction, "And only accepts boolean parameters"}},
+    {"x = Or ( Eq ( 1 2 ) 7 )", {kFunction, "Or only accepts boolean parameters"}},
+    // Command emitters.
+    {"x = EventList ( 1 Draw () )", {kFunction, "Number of elements in the tuple is not divisible by 3."}},
+    {"x = EventList ( ( 1 2 3 4 ) Draw () Draw () )", {kFunction, "Incorrect event time parameter."}},
+    {"x = EventList ( ( 1 \"a\" ) Draw () Draw () )", {kFunction, "Incorrect event time parameter."}},
+    {"x = EventList ( 1 Draw () 5 )",
+     {kFatal, evaluating(1, "EventList ( 1 [Command Draw] 5 )", "Tuple element 2 is Number. Command was expected.")}},
+    {"x = EventList ( \"s\" Draw () Draw () )",
+     {kFatal, evaluating(1, "EventList ( \"s\" [Command Draw] [Command Draw] )",
+                         "Tuple element 0 is String. Vec3d was expected.")}},
+    {"x = CommandGroup ( Draw () )", {kFunction, "Number of elements in the tuple is not even."}},
+    {"x = CommandGroup ( Draw () 5 )", {kFunction, "Second object is not command."}},
+    {"x = TimeModifier { begin = 1 }",
+     {kFatal, evaluating(1, "TimeModifier { begin -> 1,}", "Name 'object' is not defined.")}},
+    // Curves.
+    {"t = TorusCurve { }\nx = CurveSum ( t 3 )",
+     {kFatal, evaluating(2, "CurveSum ( [Curve3d] 3 )", "Tuple element 1 is Number. Curve3d was expected.")}},
+    // Files and archives.
+    {"x = File ( )", {kFunction, "Only one parameter was expected."}},
+    {"x = GZipFile ( \"a\" \"b\" )", {kFunction, "Only one parameter was expected."}},
+    {"x = Archive ( )", {kFunction, "Only one parameter was expected."}},
+    {"directory = 1\nx = File \"a\"", {kFatal, evaluating(2, "File \"a\"", "directory is Number. String was expected.")}},
+    {"x = File 3", {kFatal, evaluating(1, "File 3", "Tuple element 0 is Number. String was expected.")}},
+    {"x = Archive \"a.tar\"",
+     {kFatal, evaluating(1, "Archive \"a.tar\"", "Tuple element 0 is String. File was expected.")}},
+    // The clock.
+    {"x = Syncronizer { music = \"\" }", {kFunction, "Cannot find ."}},
+    {"x = Syncronizer { music = \"/nonexistent/a.ogg\" }", {kFunction, "Cannot find /nonexistent/a.ogg."}},
+    {"x = Syncronizer { music = 1 }",
+     {kFatal, evaluating(1, "Syncronizer { music -> 1,}", "music is Number. String was expected.")}},
+};
+
+TEST(ScriptErrors, EachEndsInItsClassAndExactMessage) {
+    for (const ScriptError& e : kErrors) EXPECT_EQ(Testing::scriptOutcome(e.script), e.outcome) << e.script;
+}
+
+}  // namespace
+}  // namespace Vexa
