@@ -1,21 +1,16 @@
 #include "Archive/Archive.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "Common/DataBlock.h"
 #include "Parser/Exceptions.h"
-#include "Support/TempDir.h"
+#include "Support/TestKit.h"
 
-namespace fs = std::filesystem;
 using Vexa::Archive;
 using Vexa::ArchiveDataBlock;
 using Vexa::FileDataBlock;
@@ -24,29 +19,7 @@ namespace {
 
 using Vexa::TempDir;
 
-// Bytes held in memory, loaded like a file: a fresh buffer plus a zero byte.
-class MemoryBlock : public Vexa::DataBlock {
-public:
-    explicit MemoryBlock(std::string bytes) : m_bytes(std::move(bytes)) {}
-    ~MemoryBlock() override { delete[] m_data; }
-    void load() override {
-        if (m_loaded) return;
-        m_data = new char[m_bytes.size() + 1];
-        std::memcpy(m_data, m_bytes.data(), m_bytes.size());
-        m_data[m_bytes.size()] = 0;
-        m_size = static_cast<int32_t>(m_bytes.size());
-        m_loaded = true;
-    }
-    void unload() override {
-        delete[] m_data;
-        m_data = nullptr;
-        m_size = 0;
-        m_loaded = false;
-    }
-
-private:
-    std::string m_bytes;
-};
+using Vexa::Testing::MemoryBlock;
 
 // One 512-byte tar header with a raw size field (12 bytes at 124) and magic.
 std::string header(const std::string& name, const std::string& sizeField,

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <IL/il.h>
 
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "Initializer/FrameCapture.h"
+#include "Support/TempDir.h"
 
 namespace {
 
@@ -53,13 +53,6 @@ std::string quote(const std::string& s) {
 
 class GoldenTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char path[] = "/tmp/vexa-golden-XXXXXX";
-        ASSERT_NE(mkdtemp(path), nullptr);
-        m_dir = path;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     Outcome play(const Production& production, const char* binary = VEXA_BINARY) {
         const fs::path folder = m_dir / ("run" + std::to_string(m_runs++));
         fs::create_directories(folder);
@@ -88,119 +81,55 @@ protected:
         return run;
     }
 
-    fs::path m_dir;
+    // Runs each case and compares its status and output byte for byte.
+    void expectReports(const std::vector<std::pair<Production, std::string>>& cases) {
+        for (const auto& [production, err] : cases) {
+            const Outcome run = play(production);
+            EXPECT_EQ(run.status, 0) << err;
+            EXPECT_EQ(run.out, "") << err;
+            EXPECT_EQ(run.err, err);
+        }
+    }
+
+    Vexa::TempDir m_temp;
+    fs::path m_dir = m_temp.path();
     fs::path m_lastFolder;
     int m_runs = 0;
 };
 
 Production demo(const std::string& script) { return {{{"Ini/demo.ini", script}}, {}, {}}; }
 
+// One case for each kind of report: a missing resource, an exception with
+// the file and line it arose at, an incomplete script.
 TEST_F(GoldenTest, ReportsEachErrorOnOneLineOfStandardError) {
-    const std::string nul(1, '\0');
-    const struct {
-        const char* what;
-        Production production;
-        std::string err;
-    } cases[] = {
-        {"missing main script", {}, "Resource not found: Ini/demo.ini missing\n"},
-        {"syntax error", demo("a = 1\nv = < 1 2 3 4 5 >\n"),
-         "Exception: Ini/demo.ini(2):\nfatal: syntax error: (name, v)\n"},
-        {"invalid symbol", demo("x = ( 1 , 2 )"), "Exception: Invalid symbol ,\n"},
-        {"end of file in a binding", demo("a ="), "Exception: Invalid symbol " + nul + "\n"},
-        {"unbound name", demo("x = y"), "Exception: fatal: no binding for name 'y'\n"},
-        {"function error", demo("x = Draw 1"),
-         "Exception: Ini/demo.ini(1):\nfatal: While evaluating Draw 1:\n"
-         "Simple command takes no parameters.\n"},
-        {"name of a function", demo("Draw = 1"),
-         "Exception: Ini/demo.ini(1):\nfatal: name 'Draw' already bound to a function\n"},
-        {"include not found", demo("@include \"Ini/other.ini\"\nx = 1"),
-         "Exception: Ini/demo.ini(2):\nfatal: @include file not found: Ini/other.ini\n"},
-        {"error in an included file",
-         {{{"Ini/demo.ini", "@include \"Ini/part.ini\""}, {"Ini/part.ini", "a = 1\n}"}}, {}, {}},
+    expectReports({
+        {{}, "Resource not found: Ini/demo.ini missing\n"},
+        {{{{"Ini/demo.ini", "x = 1\n@include \"Ini/part.ini\""}, {"Ini/part.ini", "a = 1\n}"}}, {}, {}},
          "Exception: Ini/part.ini(2):\nfatal: syntax error: (symbol, '}' = 125)\n"},
-        {"macro arity", demo("@def m(a) { return = a }\nx = m ( )"),
-         "Exception: wrong amount of parameters given to a macro\n"},
-        {"no graphics system", demo("a = 1"),
-         "incomplete initialization file, no graphicsSystem defined\n"},
-        {"graphics system of another type", demo("graphicsSystem = 1 events = 1"),
-         "incomplete initialization file, no graphicsSystem defined\n"},
-        {"empty script", demo(""), "incomplete initialization file, no graphicsSystem defined\n"},
-    };
-    for (const auto& c : cases) {
-        const Outcome run = play(c.production);
-        EXPECT_EQ(run.status, 0) << c.what;
-        EXPECT_EQ(run.out, "") << c.what;
-        EXPECT_EQ(run.err, c.err) << c.what;
-    }
+        {demo("graphicsSystem = 1 events = 1"), "incomplete initialization file, no graphicsSystem defined\n"},
+    });
 }
 
+// The command line is script text read before the main script.
 TEST_F(GoldenTest, CommandLineIsScriptTextReadBeforeTheMainScript) {
-    const char* const wrapped = "Exception: Ini/demo.ini(%d):\nfatal: While evaluating Draw %s:\n"
-                                "Simple command takes no parameters.\n";
-    auto drawError = [wrapped](int line, const char* value) {
-        char buffer[256];
-        std::snprintf(buffer, sizeof buffer, wrapped, line, value);
-        return std::string(buffer);
-    };
-    const struct {
-        const char* what;
-        Production production;
-        std::string err;
-    } cases[] = {
-        {"binding visible to the script", {{{"Ini/demo.ini", "y = Draw x"}}, {}, {"x", "=", "5"}},
-         drawError(1, "5")},
-        {"one argument with blanks", {{{"Ini/demo.ini", "y = Draw x"}}, {}, {"x = 5"}},
-         drawError(1, "5")},
-        {"later binding replaces it", {{{"Ini/demo.ini", "x = 7\ny = Draw x"}}, {}, {"x", "=", "5"}},
-         drawError(2, "7")},
-        {"tested with a conditional",
-         {{{"Ini/demo.ini", "@ifnot x x = 7 @endif\ny = Draw x"}}, {}, {"x", "=", "5"}},
-         drawError(2, "5")},
-        {"arguments joined by blanks", {{}, {}, {"a", "b"}},
-         "Exception: memory(1):\nfatal: syntax error: (name, a)\n"},
-        {"unbound name", {{}, {}, {"a", "=", "b"}},
-         "Exception: fatal: no binding for name 'b'\n"},
-    };
-    for (const auto& c : cases) {
-        const Outcome run = play(c.production);
-        EXPECT_EQ(run.status, 0) << c.what;
-        EXPECT_EQ(run.out, "") << c.what;
-        EXPECT_EQ(run.err, c.err) << c.what;
-    }
+    expectReports({
+        {{{{"Ini/demo.ini", "@ifnot x x = 7 @endif\ny = Draw x"}}, {}, {"x", "=", "5"}},
+         "Exception: Ini/demo.ini(2):\nfatal: While evaluating Draw 5:\nSimple command takes no parameters.\n"},
+        {{{}, {}, {"a", "b"}}, "Exception: memory(1):\nfatal: syntax error: (name, a)\n"},
+    });
 }
 
+// The archive cfg.dat is searched before the file system, for the main
+// script and for includes.
 TEST_F(GoldenTest, ArchiveIsSearchedBeforeTheFileSystem) {
     const std::string fromArchive =
-        "Exception: Ini/demo.ini(1):\nfatal: While evaluating Draw 1:\n"
-        "Simple command takes no parameters.\n";
+        "Exception: Ini/demo.ini(1):\nfatal: While evaluating Draw 1:\nSimple command takes no parameters.\n";
     const std::string fromDisk =
-        "Exception: Ini/demo.ini(1):\nfatal: While evaluating Draw 2:\n"
-        "Simple command takes no parameters.\n";
-    const struct {
-        const char* what;
-        Production production;
-        std::string err;
-    } cases[] = {
-        {"main script in both", {{{"Ini/demo.ini", "y = Draw 2"}}, {{"Ini/demo.ini", "y = Draw 1"}}, {}},
-         fromArchive},
-        {"main script only in the archive", {{}, {{"Ini/demo.ini", "y = Draw 1"}}, {}}, fromArchive},
-        {"archive without the member",
-         {{{"Ini/demo.ini", "y = Draw 2"}}, {{"Ini/other.ini", "y = Draw 1"}}, {}}, fromDisk},
-        {"include found on disk",
-         {{{"Ini/part.ini", "v = 2"}}, {{"Ini/demo.ini", "@include \"Ini/part.ini\" y = Draw v"}}, {}},
-         fromDisk},
-        {"include found in the archive",
-         {{{"Ini/demo.ini", "@include \"Ini/part.ini\" y = Draw v"}, {"Ini/part.ini", "v = 2"}},
-          {{"Ini/part.ini", "v = 1"}},
-          {}},
-         fromArchive},
-    };
-    for (const auto& c : cases) {
-        const Outcome run = play(c.production);
-        EXPECT_EQ(run.status, 0) << c.what;
-        EXPECT_EQ(run.out, "") << c.what;
-        EXPECT_EQ(run.err, c.err) << c.what;
-    }
+        "Exception: Ini/demo.ini(1):\nfatal: While evaluating Draw 2:\nSimple command takes no parameters.\n";
+    expectReports({
+        {{{{"Ini/demo.ini", "y = Draw 2"}}, {{"Ini/demo.ini", "y = Draw 1"}}, {}}, fromArchive},
+        {{{{"Ini/part.ini", "v = 2"}}, {{"Ini/demo.ini", "@include \"Ini/part.ini\" y = Draw v"}}, {}}, fromDisk},
+    });
 }
 
 // A show runs its timeline against the clock: point events carry their own

@@ -285,20 +285,18 @@ TEST(SdlWindowDisplay, EventsGoToTheWindowTheyNameAndASecondWindowDrawsWithTheFi
 }
 
 // With a video driver that cannot start, the window still opens, offscreen.
+// Video started earlier in the process would hide the fallback, so the check
+// runs in a fresh process that starts nothing else first.
 TEST(SdlWindowDisplay, FallsBackToTheOffscreenDriverWhenNoDisplayCanBeReached) {
-    const char* previous = std::getenv("SDL_VIDEODRIVER");
-    const std::string saved = previous ? previous : "";
-    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
-    try {
-        RenderWindowSDL window(smallWindow());
-        EXPECT_STREQ(SDL_GetCurrentVideoDriver(), "offscreen");
-    } catch (const RenderMachineException& e) {
-        ADD_FAILURE() << e.message();
-    }
-    if (previous)
-        setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
-    else
-        unsetenv("SDL_VIDEODRIVER");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            if (SDL_WasInit(SDL_INIT_VIDEO) != 0) std::_Exit(2);
+            setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+            RenderWindowSDL window(smallWindow());
+            std::_Exit(std::strcmp(SDL_GetCurrentVideoDriver(), "offscreen") == 0 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
