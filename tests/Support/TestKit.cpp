@@ -137,28 +137,32 @@ namespace {
 
 class F_TestAnimatedNumber : public IniFunction {
 public:
-    F_TestAnimatedNumber() : IniFunction("TestAnimatedNumber") {}
     IniObject* create() override { return new AnimatedNumber(elementNumber(0)); }
 };
-F_TestAnimatedNumber s_animatedNumber;
 
 class F_TestFieldConsumer : public IniFunction {
 public:
-    F_TestFieldConsumer() : IniFunction("TestFieldConsumer") {}
     IniObject* create() override {
         auto* consumer = new FieldConsumer();
         bindNumber("value", &consumer->field, 0.0f);
         return consumer;
     }
 };
-F_TestFieldConsumer s_fieldConsumer;
 
 class F_TestCommandRecorder : public IniFunction {
 public:
-    F_TestCommandRecorder() : IniFunction("TestCommandRecorder") {}
     IniObject* create() override { return new CommandRecorder(elementString(0)); }
 };
+
+F_TestAnimatedNumber s_animatedNumber;
+F_TestFieldConsumer s_fieldConsumer;
 F_TestCommandRecorder s_commandRecorder;
+const FunctionEntry kFunctions[] = {
+    {"TestAnimatedNumber", &s_animatedNumber},
+    {"TestFieldConsumer", &s_fieldConsumer},
+    {"TestCommandRecorder", &s_commandRecorder},
+};
+const FunctionRegistrar s_registrar(kFunctions);
 
 }  // namespace
 
