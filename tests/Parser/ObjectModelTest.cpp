@@ -14,10 +14,7 @@
 namespace Vexa {
 namespace {
 
-const TypeObject* trackedType() {
-    static const TypeObject* type = new TypeObject("Tracked");
-    return type;
-}
+VEXA_DEFINE_TYPE(trackedType, "Tracked")
 
 // Counts its destructions in a counter owned by the test.
 class Tracked : public IniObject {

@@ -92,10 +92,7 @@ void AnimatedNumber::execute(CommandObject& command) {
     publish();
 }
 
-const TypeObject* FieldConsumer::typeObject() {
-    static const TypeObject* type = new TypeObject("TestFieldConsumer");
-    return type;
-}
+VEXA_DEFINE_TYPE(FieldConsumer::typeObject, "TestFieldConsumer")
 
 CommandRecorder::~CommandRecorder() { recordedCommands().push_back("destroyed " + m_name); }
 
