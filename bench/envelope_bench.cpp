@@ -4,7 +4,9 @@
 // Frames: every channel is evaluated once per frame at successive frame
 // times (60 per second), as the player's Update does, so nearly every call
 // reuses the cached segment. Random: every call is at an unrelated time, so
-// every call searches and rebuilds its segment. Both report ns per value.
+// nearly every call searches the time index for another segment. Both report
+// ns per value; the channels take about 2.8 MB per thousand (keys, index and
+// the channel itself).
 #include <benchmark/benchmark.h>
 
 #include <cstddef>
