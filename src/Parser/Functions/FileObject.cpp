@@ -1,6 +1,7 @@
 #include "Parser/Functions/FileObject.h"
 
 #include "Parser/Exceptions.h"
+#include "Parser/IniFunction.h"
 
 namespace Vexa {
 
@@ -12,6 +13,24 @@ VEXA_DEFINE_TYPE(Archive, "Archive")
 }  // namespace Types
 
 namespace {
+
+// File name [directory = string or Archive]
+class F_File : public IniFunction {
+public:
+    IniObject* create() override;
+};
+
+// GZipFile name [directory = string]
+class F_GZipFile : public IniFunction {
+public:
+    IniObject* create() override;
+};
+
+// Archive file
+class F_Archive : public IniFunction {
+public:
+    IniObject* create() override;
+};
 
 void requireOneParameter(int count) {
     if (count != 1) VEXA_THROW(FunctionParseException, "Only one parameter was expected.");

@@ -7,7 +7,6 @@
 
 #include "Archive/Archive.h"
 #include "Common/DataBlock.h"
-#include "Parser/IniFunction.h"
 #include "Parser/IniObject.h"
 
 namespace Vexa {
@@ -47,24 +46,6 @@ public:
 
 private:
     std::unique_ptr<Archive> m_archive;
-};
-
-// File name [directory = string or Archive]
-class F_File : public IniFunction {
-public:
-    IniObject* create() override;
-};
-
-// GZipFile name [directory = string]
-class F_GZipFile : public IniFunction {
-public:
-    IniObject* create() override;
-};
-
-// Archive file
-class F_Archive : public IniFunction {
-public:
-    IniObject* create() override;
 };
 
 // The path of `name` in the folder `directory`: a '/' goes between them unless
