@@ -316,7 +316,7 @@ void Parser::binding() {
     IniObject* key = expression();
     expectSymbol('=');
     IniObject* value = expression();
-    IniObject* bound = lookupAll(name);
+    IniObject* bound = lookup(name);
     if (!bound) {
         auto* tuple = new TupleObject();
         tuple->touch();
@@ -354,7 +354,7 @@ void Parser::include() {
     if (t.kind == Token::Name) {
         const std::string name = t.text;
         advance();
-        IniObject* bound = lookupAll(name);
+        IniObject* bound = lookup(name);
         if (!IniObject::isOfType(bound, Types::Block()))
             VEXA_THROW(FatalParseException,
                        where() + ":\nfatal: no block binding for name '" + name + "'");
@@ -422,7 +422,7 @@ void Parser::conditional() {
 // value decides, and an unbound name inside it makes the condition false.
 bool Parser::condition() {
     const Token& t = current();
-    if (t.kind == Token::Name && lookupAll(t.text)) {
+    if (t.kind == Token::Name && lookup(t.text)) {
         advance();
         return true;
     }
@@ -437,7 +437,7 @@ bool Parser::condition() {
         return false;
     }
     if (IniObject::isOfType(value, Types::String()))
-        return lookupAll(static_cast<StringObject*>(value)->value()) != nullptr;
+        return lookup(static_cast<StringObject*>(value)->value()) != nullptr;
     if (IniObject::isOfType(value, Types::Bool())) return static_cast<BoolObject*>(value)->value();
     if (IniObject::isOfType(value, Types::Number()))
         return static_cast<NumberObject*>(value)->value() != 0.0f;
@@ -468,13 +468,11 @@ void Parser::macroDefinition() {
     }
 }
 
-IniObject* Parser::lookupAll(std::string_view name) const {
+IniObject* Parser::lookup(std::string_view name) const {
     for (auto it = m_scopes.rbegin(); it != m_scopes.rend(); ++it)
         if (IniObject* value = (*it)->lookup(name)) return value;
     return nullptr;
 }
-
-IniObject* Parser::lookup(std::string_view name) const { return lookupAll(name); }
 
 /* expr -> number | string | '-' expr | '<' expr expr [expr [expr]] '>'
          | '{' statements '}' | '(' { expr } ')' | name [expr] */
@@ -549,7 +547,7 @@ IniObject* Parser::expression() {
     }
     auto macro = m_macros.find(name);
     if (macro != m_macros.end()) return callMacro(macro->second);
-    if (IniObject* value = lookupAll(name)) return value;
+    if (IniObject* value = lookup(name)) return value;
     VEXA_THROW(BindingNotFoundException, "fatal: no binding for name '" + std::string(name) + "'");
 }
 

@@ -108,7 +108,6 @@ private:
     IniObject* expression();
     IniObject* vector();
     IniObject* callMacro(MacroObject* macro);
-    IniObject* lookupAll(std::string_view name) const;
     BlockObject* currentScope() const { return m_scopes.back(); }
     void copyBindings(const BlockObject* from, bool local);
 
