@@ -11,9 +11,14 @@ The same data is also written as a Lua table constructor (`return { ... }`),
 with macro calls, conditionals and name references replaced by the values
 they produce, so that the two languages can be timed loading equal content.
 
-Output is a function of the seed and the size only.
+With --bindings N it writes instead what a finished production's data
+looks like: N bindings in scene blocks, mostly animation key tuples, vectors,
+numbers and file names, with material and light blocks nested inside, and no
+macros or conditionals. The Lua file again holds the same data.
 
-usage: gen_script.py OUT.ini [--lua OUT.lua] [--size BYTES] [--seed N]
+Output is a function of the seed and the size (or binding count) only.
+
+usage: gen_script.py OUT.ini [--lua OUT.lua] [--size BYTES | --bindings N] [--seed N]
 """
 
 import argparse
@@ -263,15 +268,89 @@ def generate(size, seed):
     return "".join(out.ini), "".join(out.lua)
 
 
+class DataGenerator:
+    """Plain production data: every statement is a binding."""
+
+    def __init__(self, seed):
+        self.gen = Generator(seed)
+        self.rng = self.gen.rng
+        self.bindings = 0
+
+    def key_tuple(self):
+        # Times and values of an animation channel, flattened.
+        items = []
+        t = 0.0
+        for _ in range(self.rng.randint(4, 44)):
+            t += self.rng.uniform(0.05, 2.0)
+            items.append("%.2f" % t)
+            items.append(self.gen.number_text())
+        return "( %s )" % " ".join(items), "{%s}" % ", ".join(items)
+
+    def path_tuple(self):
+        points = [self.gen.vector(size=3) for _ in range(self.rng.randint(2, 8))]
+        return ("( %s )" % " ".join(i for i, _ in points),
+                "{%s}" % ", ".join(l for _, l in points))
+
+    def file_tuple(self):
+        files = [self.gen.string() for _ in range(self.rng.randint(1, 4))]
+        return ("( %s )" % " ".join(i for i, _ in files),
+                "{%s}" % ", ".join(l for _, l in files))
+
+    def value(self, depth):
+        r = self.rng.random()
+        if depth < 2 and r < 0.08:
+            return self.block(depth + 1, self.rng.randint(3, 8))
+        if r < 0.32:
+            return self.key_tuple()
+        if r < 0.36:
+            return self.path_tuple()
+        if r < 0.4:
+            return self.file_tuple()
+        if r < 0.6:
+            return self.gen.number()
+        if r < 0.85:
+            return self.gen.vector()
+        return self.gen.string()
+
+    def block(self, depth, count):
+        ini, lua = [], []
+        for _ in range(count):
+            n = self.gen.name()
+            self.bindings += 1
+            v_ini, v_lua = self.value(depth)
+            ini.append("%s = %s" % (n, v_ini))
+            lua.append("%s = %s" % (n, v_lua))
+        return "{\n%s\n}" % "\n".join(ini), "{%s}" % ", ".join(lua)
+
+
+def generate_data(bindings, seed):
+    data = DataGenerator(seed)
+    out = Out()
+    out.both("// Generated production data (seed %d).\n" % seed, "-- Generated.\nreturn {\n")
+    while data.bindings < bindings:
+        n = "scene_%d" % data.gen.unique
+        data.gen.unique += 1
+        data.bindings += 1
+        b_ini, b_lua = data.block(0, data.rng.randint(8, 24))
+        out.both("%s = %s\n" % (n, b_ini), "%s = %s,\n" % (n, b_lua))
+    out.both("", "}\n")
+    return "".join(out.ini), "".join(out.lua)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("output", help="script file to write")
     parser.add_argument("--lua", help="also write the data as a Lua table constructor")
     parser.add_argument("--size", type=int, default=10 * 1000 * 1000,
                         help="approximate script size in bytes (default 10 MB)")
+    parser.add_argument("--bindings", type=int,
+                        help="write plain production data with this many bindings instead")
     parser.add_argument("--seed", type=int, default=1)
     args = parser.parse_args()
-    ini, lua = generate(args.size, args.seed)
+    if args.bindings:
+        ini, lua = generate_data(args.bindings, args.seed)
+    else:
+        ini, lua = generate(args.size, args.seed)
     with open(args.output, "w", newline="\n") as f:
         f.write(ini)
     if args.lua:

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
+#include <set>
 #include <iostream>
 #include <sstream>
 
@@ -12,20 +12,104 @@ namespace Vexa {
 
 namespace {
 
-std::deque<IniObject*>& garbageList() {
-    static std::deque<IniObject*> list;
-    return list;
-}
+// Marks an object found dead while the garbage list drains: it is never
+// queued again and is destroyed once, when the whole list has drained.
+constexpr uint32_t kDead = UINT32_MAX;
 
 }  // namespace
 
+struct IniObject::Links {
+    struct Destination {
+        void* address;
+        const IniObject* consumer;
+    };
+
+    // Held objects: [0, sorted) ascending by address, then later additions
+    // in the order they came, merged in once they grow. Objects made one
+    // after another mostly come at rising addresses and just append.
+    std::vector<IniObject*> held;
+    std::size_t sorted = 0;
+    std::vector<Destination> destinations;
+
+    void sortHeld() {
+        const auto middle = held.begin() + static_cast<std::ptrdiff_t>(sorted);
+        std::sort(middle, held.end(), std::less<>());
+        std::inplace_merge(held.begin(), middle, held.end(), std::less<>());
+        sorted = held.size();
+    }
+
+    bool isHeld(const IniObject* object) const {
+        const auto middle = held.begin() + static_cast<std::ptrdiff_t>(sorted);
+        return std::binary_search(held.begin(), middle, object, std::less<>()) ||
+               std::find(middle, held.end(), object) != held.end();
+    }
+};
+
+// The process-wide garbage list: first in, first out, linked through the
+// queued objects themselves.
+class GarbageList {
+public:
+    static void push(IniObject* object) {
+        if (object->m_queued == kDead) return;
+        ++s_entries;
+        if (object->m_queued++ > 0) return;
+        object->m_nextQueued = nullptr;
+        if (s_tail)
+            s_tail->m_nextQueued = object;
+        else
+            s_head = object;
+        s_tail = object;
+    }
+
+    static IniObject* pop() {
+        IniObject* object = s_head;
+        if (!object) return nullptr;
+        s_head = object->m_nextQueued;
+        if (!s_head) s_tail = nullptr;
+        take(object);
+        return object;
+    }
+
+    // Removes every entry of a queued object.
+    static void remove(IniObject* object) {
+        IniObject* previous = nullptr;
+        for (IniObject* o = s_head; o; previous = o, o = o->m_nextQueued) {
+            if (o != object) continue;
+            (previous ? previous->m_nextQueued : s_head) = o->m_nextQueued;
+            if (s_tail == o) s_tail = previous;
+            take(o);
+            return;
+        }
+    }
+
+    static std::size_t entries() { return s_entries; }
+
+private:
+    static void take(IniObject* object) {
+        s_entries -= object->m_queued;
+        object->m_queued = 0;
+        object->m_nextQueued = nullptr;
+    }
+
+    static IniObject* s_head;
+    static IniObject* s_tail;
+    static std::size_t s_entries;
+};
+
+IniObject* GarbageList::s_head = nullptr;
+IniObject* GarbageList::s_tail = nullptr;
+std::size_t GarbageList::s_entries = 0;
+
 IniObject::~IniObject() {
     releaseHeld();
-    if (m_queued > 0) {
-        auto& list = garbageList();
-        list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    }
-    delete m_destinations;
+    if (m_queued != 0 && m_queued != kDead) GarbageList::remove(this);
+}
+
+void IniObject::LinksDeleter::operator()(Links* links) const { delete links; }
+
+IniObject::Links& IniObject::links() {
+    if (!m_links) m_links.reset(new Links());
+    return *m_links;
 }
 
 std::string IniObject::toString() const {
@@ -46,24 +130,38 @@ void IniObject::execute(CommandObject& command) {
 void IniObject::release() {
     --m_refCount;
     if (m_refCount > 0) return;
-    garbageList().push_back(this);
-    ++m_queued;
+    GarbageList::push(this);
 }
 
 void IniObject::hold(IniObject* other) {
     if (!other) return;
-    if (!m_held) m_held = std::make_unique<std::set<IniObject*>>();
-    if (m_held->insert(other).second) other->addRef();
+    Links& l = links();
+    std::vector<IniObject*>& held = l.held;
+    if (l.sorted == held.size() && (held.empty() || std::less<>()(held.back(), other))) {
+        held.push_back(other);
+        ++l.sorted;
+    } else {
+        if (l.isHeld(other)) return;
+        held.push_back(other);
+        // Merging when the unsorted part outgrows the square root of the
+        // whole keeps both the search and the merges cheap.
+        const std::size_t recent = held.size() - l.sorted;
+        if (recent > 8 && recent * recent > held.size()) l.sortHeld();
+    }
+    other->addRef();
 }
 
 bool IniObject::holds(const IniObject* other) const {
-    return m_held && m_held->count(const_cast<IniObject*>(other)) != 0;
+    return m_links && m_links->isHeld(other);
 }
 
 void IniObject::releaseHeld() {
-    if (!m_held) return;
-    const std::unique_ptr<std::set<IniObject*>> held = std::move(m_held);
-    for (IniObject* object : *held) {
+    if (!m_links || m_links->held.empty()) return;
+    m_links->sortHeld();
+    const std::vector<IniObject*> held = std::move(m_links->held);
+    m_links->held.clear();
+    m_links->sorted = 0;
+    for (IniObject* object : held) {
         object->dropDestinationsOf(this);
         object->release();
     }
@@ -77,49 +175,57 @@ void IniObject::touch() {
 bool IniObject::getValue(void* destination) {
     std::memcpy(destination, valuePtr(), valueSize());
     if (!isDynamic()) return false;
-    if (!m_destinations) m_destinations = new std::vector<Destination>();
-    m_destinations->push_back({destination, nullptr});
+    links().destinations.push_back({destination, nullptr});
     return true;
 }
 
 void IniObject::publish() {
-    if (!m_destinations) return;
+    if (!m_links) return;
     const void* source = valuePtr();
     const uint32_t size = valueSize();
-    for (const Destination& d : *m_destinations) std::memcpy(d.address, source, size);
+    for (const Links::Destination& d : m_links->destinations) std::memcpy(d.address, source, size);
+}
+
+std::size_t IniObject::destinationCount() const {
+    return m_links ? m_links->destinations.size() : 0;
 }
 
 void IniObject::claimDestinations(const IniObject* consumer) {
-    if (!m_destinations) return;
-    for (Destination& d : *m_destinations)
+    if (!m_links) return;
+    for (Links::Destination& d : m_links->destinations)
         if (!d.consumer) d.consumer = consumer;
 }
 
 void IniObject::dropUnclaimedDestinations() {
-    if (!m_destinations) return;
-    auto& v = *m_destinations;
-    v.erase(std::remove_if(v.begin(), v.end(), [](const Destination& d) { return !d.consumer; }),
+    if (!m_links) return;
+    auto& v = m_links->destinations;
+    v.erase(std::remove_if(v.begin(), v.end(),
+                           [](const Links::Destination& d) { return !d.consumer; }),
             v.end());
 }
 
 void IniObject::dropDestinationsOf(const IniObject* consumer) {
-    if (!m_destinations) return;
-    auto& v = *m_destinations;
+    if (!m_links || m_links->destinations.empty()) return;
+    auto& v = m_links->destinations;
     v.erase(std::remove_if(v.begin(), v.end(),
-                           [consumer](const Destination& d) { return d.consumer == consumer; }),
+                           [consumer](const Links::Destination& d) {
+                               return d.consumer == consumer;
+                           }),
             v.end());
 }
 
 bool IniObject::reaches(const IniObject* from, const IniObject* to) {
     if (!from || !to) return false;
+    if (from == to) return true;
+    if (!from->m_links || from->m_links->held.empty()) return false;
     std::vector<const IniObject*> pending{from};
     std::set<const IniObject*> seen{from};
     while (!pending.empty()) {
         const IniObject* o = pending.back();
         pending.pop_back();
         if (o == to) return true;
-        if (!o->m_held) continue;
-        for (const IniObject* h : *o->m_held)
+        if (!o->m_links) continue;
+        for (const IniObject* h : o->m_links->held)
             if (seen.insert(h).second) pending.push_back(h);
     }
     return false;
@@ -129,22 +235,26 @@ bool IniObject::isOfType(const IniObject* object, const TypeObject* type) {
     return object && object->type() == type;
 }
 
+// Drains the whole list first, releasing what each dead object held (which
+// may queue more), and only then destroys the dead, each once, in the order
+// they were found.
 void collectGarbage() {
-    auto& list = garbageList();
-    std::vector<IniObject*> dead;
-    while (!list.empty()) {
-        IniObject* object = list.front();
-        list.pop_front();
-        --object->m_queued;
-        if (object->m_refCount < 1) {
-            object->releaseHeld();
-            if (object->m_queued == 0) dead.push_back(object);
-        }
+    IniObject* dead = nullptr;
+    IniObject** deadEnd = &dead;
+    while (IniObject* object = GarbageList::pop()) {
+        if (object->m_refCount >= 1) continue;
+        object->m_queued = kDead;
+        object->releaseHeld();
+        *deadEnd = object;
+        deadEnd = &object->m_nextQueued;
     }
-    for (IniObject* object : dead) delete object;
+    while (IniObject* object = dead) {
+        dead = object->m_nextQueued;
+        delete object;
+    }
 }
 
-std::size_t garbageListSize() { return garbageList().size(); }
+std::size_t garbageListSize() { return GarbageList::entries(); }
 
 TypeObject::TypeObject(const char* name) : m_name(name) { addRef(); }
 

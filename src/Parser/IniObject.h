@@ -20,7 +20,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,7 +56,7 @@ public:
 
     int32_t refCount() const { return m_refCount; }
     bool holds(const IniObject* other) const;
-    std::size_t destinationCount() const { return m_destinations ? m_destinations->size() : 0; }
+    std::size_t destinationCount() const;
 
     // Ties the destinations registered since the last claim to `consumer`.
     void claimDestinations(const IniObject* consumer);
@@ -75,16 +74,24 @@ public:
 
 private:
     friend void collectGarbage();
-    struct Destination {
-        void* address;
-        const IniObject* consumer;
+    friend class GarbageList;
+    // What this object holds and where its value is copied to. Most objects
+    // (numbers, vectors, strings) have neither, so it is made on first use.
+    struct Links;
+    struct LinksDeleter {
+        void operator()(Links* links) const;
     };
+    Links& links();
 
     int32_t m_refCount = 0;
-    // Most objects hold nothing, so the set is made on the first hold.
-    std::unique_ptr<std::set<IniObject*>> m_held;
-    std::vector<Destination>* m_destinations = nullptr;
-    int32_t m_queued = 0;  // entries of this object in the garbage list
+    // Entries of this object in the garbage list. The object stands in the
+    // list once, at its first entry: while the list drains counts only fall,
+    // and a fall to zero queues the object again, so a later entry could
+    // change nothing.
+    uint32_t m_queued = 0;
+    // Next object in the garbage list, then in the list of objects to destroy.
+    IniObject* m_nextQueued = nullptr;
+    std::unique_ptr<Links, LinksDeleter> m_links;
 };
 
 // Destroys every queued object whose count is below 1.
