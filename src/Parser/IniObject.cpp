@@ -2,21 +2,82 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
 #include <iostream>
+#include <set>
 #include <sstream>
+#include <unordered_map>
 
 #include "Parser/IniCommands.h"
 
 namespace Vexa {
 
+// Slots of the object pools, by multiples of 8 bytes; larger objects come
+// from the general heap. Freed slots are reused for objects of the same
+// size; the pool's memory is kept for the life of the process. Under the
+// address sanitizer every object comes from the general heap, so that the
+// sanitizer sees each one.
+#if defined(__SANITIZE_ADDRESS__)
+#define VEXA_OBJECT_POOLS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VEXA_OBJECT_POOLS 0
+#endif
+#endif
+#ifndef VEXA_OBJECT_POOLS
+#define VEXA_OBJECT_POOLS 1
+#endif
+
 namespace {
 
-// Marks an object found dead while the garbage list drains: it is never
-// queued again and is destroyed once, when the whole list has drained.
-constexpr uint32_t kDead = UINT32_MAX;
+constexpr std::size_t kSlotStep = 8;
+constexpr std::size_t kLargestSlot = 128;
+constexpr std::size_t kPoolBlock = 256 * 1024;
+
+struct FreeSlot {
+    FreeSlot* next;
+};
+
+// Plain data only, so that it is usable before and after static constructors
+// and destructors run.
+struct ObjectPool {
+    FreeSlot* free[kLargestSlot / kSlotStep + 1];
+    char* cursor;
+    char* end;
+};
+ObjectPool s_pool;
+
+std::size_t slotClass(std::size_t size) { return (size + kSlotStep - 1) / kSlotStep; }
 
 }  // namespace
+
+void* IniObject::operator new(std::size_t size) {
+    if (!VEXA_OBJECT_POOLS || size > kLargestSlot) return ::operator new(size);
+    const std::size_t c = slotClass(size);
+    if (FreeSlot* slot = s_pool.free[c]) {
+        s_pool.free[c] = slot->next;
+        return slot;
+    }
+    const std::size_t bytes = c * kSlotStep;
+    if (static_cast<std::size_t>(s_pool.end - s_pool.cursor) < bytes) {
+        s_pool.cursor = static_cast<char*>(::operator new(kPoolBlock));
+        s_pool.end = s_pool.cursor + kPoolBlock;
+    }
+    void* slot = s_pool.cursor;
+    s_pool.cursor += bytes;
+    return slot;
+}
+
+void IniObject::operator delete(void* pointer, std::size_t size) {
+    if (!pointer) return;
+    if (!VEXA_OBJECT_POOLS || size > kLargestSlot) {
+        ::operator delete(pointer);
+        return;
+    }
+    const std::size_t c = slotClass(size);
+    auto* slot = static_cast<FreeSlot*>(pointer);
+    slot->next = s_pool.free[c];
+    s_pool.free[c] = slot;
+}
 
 struct IniObject::Links {
     struct Destination {
@@ -46,14 +107,27 @@ struct IniObject::Links {
 };
 
 // The process-wide garbage list: first in, first out, linked through the
-// queued objects themselves.
+// queued objects themselves. Entries beyond an object's first are rare (an
+// object released to zero, taken and released again before a collection)
+// and are only counted, aside.
 class GarbageList {
 public:
+    // Marks in the link field, never dereferenced.
+    static IniObject* endMark() { return reinterpret_cast<IniObject*>(&s_endMark); }
+    static IniObject* deadMark() { return reinterpret_cast<IniObject*>(&s_deadMark); }
+
+    static bool isQueued(const IniObject* object) {
+        return object->m_nextQueued && object->m_nextQueued != deadMark();
+    }
+
     static void push(IniObject* object) {
-        if (object->m_queued == kDead) return;
+        if (object->m_nextQueued == deadMark()) return;
         ++s_entries;
-        if (object->m_queued++ > 0) return;
-        object->m_nextQueued = nullptr;
+        if (object->m_nextQueued) {
+            ++laterEntries()[object];
+            return;
+        }
+        object->m_nextQueued = endMark();
         if (s_tail)
             s_tail->m_nextQueued = object;
         else
@@ -64,7 +138,7 @@ public:
     static IniObject* pop() {
         IniObject* object = s_head;
         if (!object) return nullptr;
-        s_head = object->m_nextQueued;
+        s_head = object->m_nextQueued == endMark() ? nullptr : object->m_nextQueued;
         if (!s_head) s_tail = nullptr;
         take(object);
         return object;
@@ -73,9 +147,12 @@ public:
     // Removes every entry of a queued object.
     static void remove(IniObject* object) {
         IniObject* previous = nullptr;
-        for (IniObject* o = s_head; o; previous = o, o = o->m_nextQueued) {
+        for (IniObject* o = s_head; o; previous = o, o = next(o)) {
             if (o != object) continue;
-            (previous ? previous->m_nextQueued : s_head) = o->m_nextQueued;
+            if (previous)
+                previous->m_nextQueued = o->m_nextQueued;
+            else
+                s_head = next(o);
             if (s_tail == o) s_tail = previous;
             take(o);
             return;
@@ -85,25 +162,48 @@ public:
     static std::size_t entries() { return s_entries; }
 
 private:
-    static void take(IniObject* object) {
-        s_entries -= object->m_queued;
-        object->m_queued = 0;
-        object->m_nextQueued = nullptr;
+    static IniObject* next(const IniObject* object) {
+        return object->m_nextQueued == endMark() ? nullptr : object->m_nextQueued;
     }
 
+    static void take(IniObject* object) {
+        --s_entries;
+        object->m_nextQueued = nullptr;
+        auto& later = laterEntries();
+        if (later.empty()) return;
+        const auto it = later.find(object);
+        if (it == later.end()) return;
+        s_entries -= it->second;
+        later.erase(it);
+    }
+
+    // Made once and never destroyed: objects may be released or destroyed
+    // while static objects are being torn down.
+    static std::unordered_map<const IniObject*, uint32_t>& laterEntries() {
+        static auto* later = new std::unordered_map<const IniObject*, uint32_t>();
+        return *later;
+    }
+
+    static char s_endMark;
+    static char s_deadMark;
     static IniObject* s_head;
     static IniObject* s_tail;
     static std::size_t s_entries;
 };
 
+char GarbageList::s_endMark = 0;
+char GarbageList::s_deadMark = 0;
 IniObject* GarbageList::s_head = nullptr;
 IniObject* GarbageList::s_tail = nullptr;
 std::size_t GarbageList::s_entries = 0;
 
 IniObject::~IniObject() {
     releaseHeld();
-    if (m_queued != 0 && m_queued != kDead) GarbageList::remove(this);
+    if (GarbageList::isQueued(this)) GarbageList::remove(this);
 }
+
+// Scripts are mostly numbers: a number takes four words.
+static_assert(sizeof(void*) != 8 || sizeof(NumberObject) == 32, "a number grew");
 
 void IniObject::LinksDeleter::operator()(Links* links) const { delete links; }
 
@@ -149,6 +249,12 @@ void IniObject::hold(IniObject* other) {
         if (recent > 8 && recent * recent > held.size()) l.sortHeld();
     }
     other->addRef();
+}
+
+void IniObject::reserveHeld(std::size_t count) {
+    if (count == 0) return;
+    std::vector<IniObject*>& held = links().held;
+    held.reserve(held.size() + count);
 }
 
 bool IniObject::holds(const IniObject* other) const {
@@ -239,19 +345,14 @@ bool IniObject::isOfType(const IniObject* object, const TypeObject* type) {
 // may queue more), and only then destroys the dead, each once, in the order
 // they were found.
 void collectGarbage() {
-    IniObject* dead = nullptr;
-    IniObject** deadEnd = &dead;
+    std::vector<IniObject*> dead;
     while (IniObject* object = GarbageList::pop()) {
         if (object->m_refCount >= 1) continue;
-        object->m_queued = kDead;
+        object->m_nextQueued = GarbageList::deadMark();
         object->releaseHeld();
-        *deadEnd = object;
-        deadEnd = &object->m_nextQueued;
+        dead.push_back(object);
     }
-    while (IniObject* object = dead) {
-        dead = object->m_nextQueued;
-        delete object;
-    }
+    for (IniObject* object : dead) delete object;
 }
 
 std::size_t garbageListSize() { return GarbageList::entries(); }
@@ -295,6 +396,11 @@ std::string Vec2dObject::toString() const { return vectorText(m_value); }
 std::string Vec3dObject::toString() const { return vectorText(m_value); }
 std::string Vec4dObject::toString() const { return vectorText(m_value); }
 std::string StringObject::toString() const { return "\"" + m_value + "\""; }
+
+void TupleObject::reserve(std::size_t count) {
+    m_elements.reserve(m_elements.size() + count);
+    reserveHeld(count);
+}
 
 void TupleObject::append(IniObject* element) {
     m_elements.push_back(element);

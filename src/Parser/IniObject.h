@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,17 @@ public:
     IniObject() = default;
     IniObject(const IniObject&) = delete;
     IniObject& operator=(const IniObject&) = delete;
+
+    // Small objects come from pools of equal slots: scripts make them by the
+    // hundred thousand, and a slot is neither rounded up nor headed.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* pointer, std::size_t size);
+    static void* operator new(std::size_t size, std::align_val_t alignment) {
+        return ::operator new(size, alignment);
+    }
+    static void operator delete(void* pointer, std::size_t size, std::align_val_t alignment) {
+        ::operator delete(pointer, size, alignment);
+    }
 
     virtual uint32_t valueSize() const { return 0; }
     virtual const void* valuePtr() const { return nullptr; }
@@ -72,6 +84,10 @@ public:
     // Whether this object is of the given type; false for a null object.
     static bool isOfType(const IniObject* object, const TypeObject* type);
 
+protected:
+    // Makes room for `count` more held objects.
+    void reserveHeld(std::size_t count);
+
 private:
     friend void collectGarbage();
     friend class GarbageList;
@@ -83,15 +99,15 @@ private:
     };
     Links& links();
 
-    int32_t m_refCount = 0;
-    // Entries of this object in the garbage list. The object stands in the
-    // list once, at its first entry: while the list drains counts only fall,
-    // and a fall to zero queues the object again, so a later entry could
-    // change nothing.
-    uint32_t m_queued = 0;
-    // Next object in the garbage list, then in the list of objects to destroy.
+    // Null, or the next object in the garbage list when this one is queued
+    // (a mark at the end of the list), or a mark for an object found dead.
+    // The object stands in the list once, at its first entry: while the list
+    // drains counts only fall, and a fall to zero queues the object again, so
+    // a later entry could change nothing. Later entries are only counted.
     IniObject* m_nextQueued = nullptr;
     std::unique_ptr<Links, LinksDeleter> m_links;
+    // Last, so that a derived class's first small field fills the padding.
+    int32_t m_refCount = 0;
 };
 
 // Destroys every queued object whose count is below 1.
@@ -213,6 +229,8 @@ public:
     const TypeObject* type() const override { return Types::Tuple(); }
     std::string toString() const override;
     void append(IniObject* element);
+    // Makes room for `count` more elements.
+    void reserve(std::size_t count);
     std::size_t size() const { return m_elements.size(); }
     IniObject* at(std::size_t index) const { return m_elements[index]; }
     const std::vector<IniObject*>& elements() const { return m_elements; }

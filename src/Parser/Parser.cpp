@@ -518,7 +518,17 @@ IniObject* Parser::expression() {
             advance();
             auto* tuple = new TupleObject();
             tuple->touch();
-            while (!acceptSymbol(')')) tuple->append(expression());
+            // Elements wait on a shared stack so that the tuple is sized once.
+            const std::size_t first = m_pending.size();
+            try {
+                while (!acceptSymbol(')')) m_pending.push_back(expression());
+            } catch (...) {
+                m_pending.resize(first);
+                throw;
+            }
+            tuple->reserve(m_pending.size() - first);
+            for (std::size_t i = first; i < m_pending.size(); ++i) tuple->append(m_pending[i]);
+            m_pending.resize(first);
             return tuple;
         }
         default:

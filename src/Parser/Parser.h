@@ -125,6 +125,7 @@ private:
     std::vector<BlockObject*> m_scopes;
     std::unique_ptr<BlockObject> m_root;
     std::map<std::string, MacroObject*, std::less<>> m_macros;
+    std::vector<IniObject*> m_pending;  // elements of the tuples being read
     Token m_nullToken;
     Archive* m_archive = nullptr;
     int m_depth = 0;
