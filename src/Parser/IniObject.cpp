@@ -107,9 +107,9 @@ struct IniObject::Links {
 };
 
 // The process-wide garbage list: first in, first out, linked through the
-// queued objects themselves. Entries beyond an object's first are rare (an
-// object released to zero, taken and released again before a collection)
-// and are only counted, aside.
+// queued objects themselves. Entries beyond an object's first (an object
+// touched when made and released to zero by its owner before a collection)
+// are only counted, aside; the drain takes them out soon after they come.
 class GarbageList {
 public:
     // Marks in the link field, never dereferenced.
