@@ -43,6 +43,9 @@ struct ObjectPool {
     FreeSlot* free[kLargestSlot / kSlotStep + 1];
     char* cursor;
     char* end;
+    // Each block begins with a pointer to the one before, so that a leak
+    // checker finds them all reachable.
+    char* lastBlock;
 };
 ObjectPool s_pool;
 
@@ -59,8 +62,11 @@ void* IniObject::operator new(std::size_t size) {
     }
     const std::size_t bytes = c * kSlotStep;
     if (static_cast<std::size_t>(s_pool.end - s_pool.cursor) < bytes) {
-        s_pool.cursor = static_cast<char*>(::operator new(kPoolBlock));
-        s_pool.end = s_pool.cursor + kPoolBlock;
+        char* block = static_cast<char*>(::operator new(kPoolBlock));
+        std::memcpy(block, &s_pool.lastBlock, sizeof s_pool.lastBlock);
+        s_pool.lastBlock = block;
+        s_pool.cursor = block + kSlotStep;
+        s_pool.end = block + kPoolBlock;
     }
     void* slot = s_pool.cursor;
     s_pool.cursor += bytes;
