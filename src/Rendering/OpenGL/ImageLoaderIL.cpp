@@ -183,6 +183,19 @@ bool wellFormedJpeg(const uint8_t* b, size_t size) {
     return layout.frame && layout.scan;
 }
 
+// Whether every chunk of a PNG stream up to its end chunk lies within the
+// data: DevIL's reader spends minutes on a chunk whose length runs far past
+// the end.
+bool wellFormedPng(const uint8_t* b, size_t size) {
+    for (size_t at = 8; at + 8 <= size;) {
+        const uint64_t length = bigEndian32(b + at);
+        if (length > 0x7FFFFFFF || at + 12 + length > size) return false;
+        if (std::memcmp(b + at + 4, "IEND", 4) == 0) break;
+        at += 12 + size_t(length);
+    }
+    return true;
+}
+
 // The parts of a BMP that decoding needs, read from its headers.
 struct BmpLayout {
     uint64_t offset = 0;       // of the pixel rows
@@ -195,10 +208,16 @@ struct BmpLayout {
     uint64_t entries = 0;      // palette entries
 };
 
-BmpLayout bmpLayout(const uint8_t* b) {
+// The layout of `size` bytes starting with "BM" (at least 26 of them); a
+// header of no known size, or cut short, gives an info size of 0.
+BmpLayout bmpLayout(const uint8_t* b, size_t size) {
     BmpLayout layout;
     layout.offset = uint32_t(littleEndian32(b + 10));
     layout.infoSize = uint32_t(littleEndian32(b + 14));
+    if (layout.infoSize != 12 && (layout.infoSize < 40 || size < 14 + 40)) {
+        layout.infoSize = 0;
+        return layout;
+    }
     if (layout.infoSize == 12) {
         layout.width = littleEndian16(b + 18);
         layout.height = littleEndian16(b + 20);
@@ -224,8 +243,8 @@ constexpr size_t kBmpMasks = 14 + 40;
 // Only uncompressed and bit-field bitmaps are passed on: DevIL reads outside
 // its buffer when an offset or a run-length stream points past the end.
 bool wellFormedBmp(const uint8_t* b, size_t size) {
-    const BmpLayout l = bmpLayout(b);
-    if (l.infoSize != 12 && l.infoSize < 40) return false;
+    const BmpLayout l = bmpLayout(b, size);
+    if (l.infoSize == 0) return false;
     if (14 + l.infoSize > size || l.offset < 14 + l.infoSize || l.offset > size) return false;
     if (l.bits != 1 && l.bits != 4 && l.bits != 8 && l.bits != 16 && l.bits != 24 && l.bits != 32)
         return false;
@@ -243,8 +262,8 @@ bool wellFormedBmp(const uint8_t* b, size_t size) {
 // DevIL refuses headers longer than 40 bytes and widens 5- and 6-bit fields
 // by shifting, so that white comes out as 248. Such bitmaps, and all 16- and
 // 32-bit ones so that one path reads the masks, are decoded here.
-bool decodesOwnBmp(const uint8_t* b) {
-    const BmpLayout l = bmpLayout(b);
+bool decodesOwnBmp(const uint8_t* b, size_t size) {
+    const BmpLayout l = bmpLayout(b, size);
     return l.infoSize > 40 || l.bits == 16 || l.bits == 32;
 }
 
@@ -273,8 +292,8 @@ struct DecodedBmp {
     std::vector<uint8_t> pixels;
 };
 
-DecodedBmp decodeBmp(const uint8_t* b) {
-    const BmpLayout l = bmpLayout(b);
+DecodedBmp decodeBmp(const uint8_t* b, size_t size) {
+    const BmpLayout l = bmpLayout(b, size);
     uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha
     if (l.compression == 3) {
         for (int i = 0; i < (l.infoSize >= 56 ? 4 : 3); ++i)
@@ -467,6 +486,7 @@ void ImageIL::decode(const void* bytes, size_t size) {
         (width > kMaxImageEdge || height > kMaxImageEdge))
         throwIL(IL_BAD_DIMENSIONS, __LINE__);
     if (kind == ImageKindIL::Tga && truncatedTga(data, size)) throwIL(IL_FILE_READ_ERROR, __LINE__);
+    if (kind == ImageKindIL::Png && !wellFormedPng(data, size)) throwIL(IL_LIB_PNG_ERROR, __LINE__);
     if (kind == ImageKindIL::Jpeg && !wellFormedJpeg(data, size)) throwIL(IL_INVALID_FILE_HEADER, __LINE__);
     if (kind == ImageKindIL::Bmp && !wellFormedBmp(data, size)) throwIL(IL_INVALID_FILE_HEADER, __LINE__);
     // DevIL hands the inks of a four-component (CMYK) JPEG over as colour and alpha.
@@ -474,8 +494,8 @@ void ImageIL::decode(const void* bytes, size_t size) {
         VEXA_THROW(RenderMachineException, "Cannot handle image format.");
     bindImage();
     drainErrorsIL();
-    if (kind == ImageKindIL::Bmp && decodesOwnBmp(data)) {
-        const DecodedBmp bmp = decodeBmp(data);
+    if (kind == ImageKindIL::Bmp && decodesOwnBmp(data, size)) {
+        const DecodedBmp bmp = decodeBmp(data, size);
         if (bmp.width < 1 || bmp.height < 1) throwIL(IL_BAD_DIMENSIONS, __LINE__);
         if (!ilTexImage(ILuint(bmp.width), ILuint(bmp.height), 1, ILubyte(bmp.channels),
                         bmp.channels == 4 ? IL_BGRA : IL_BGR, IL_UNSIGNED_BYTE,

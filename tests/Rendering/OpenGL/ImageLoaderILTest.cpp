@@ -167,6 +167,7 @@ TEST(ImageIL, BrokenFilesFailWithTheirErrorNames) {
         {"unknown format", Bytes(64, 'x'), "IL_FORMAT_NOT_SUPPORTED"},
         {"png truncated in its header", Bytes(png.begin(), png.begin() + 20), "IL_LIB_PNG_ERROR"},
         {"png truncated in its data", Bytes(png.begin(), png.end() - 30), "IL_LIB_PNG_ERROR"},
+        {"png chunk far past the end", patched(png, 33, 0x08), "IL_LIB_PNG_ERROR"},
         {"png with a bad checksum", patched(png, 29, png[29] ^ 0xFF), "IL_LIB_PNG_ERROR"},
         {"png too large to load", hugePng, "IL_BAD_DIMENSIONS"},
         {"jpeg truncated in its header", Bytes(jpeg.begin(), jpeg.begin() + 40), "IL_INVALID_FILE_HEADER"},
