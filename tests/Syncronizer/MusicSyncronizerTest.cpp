@@ -143,59 +143,42 @@ TEST_F(MusicSyncronizerTest, SecondClockReusesTheStartedLibrary) {
     EXPECT_TRUE(g_fake.calls.empty());
 }
 
+// Each step of the start-up that can fail, with the library's error code:
+// the message, and the last call made (the library is closed again).
 TEST_F(MusicSyncronizerTest, ReportsEachFailureWithItsMessage) {
-    struct Case {
-        const char* name;
-        void (*setup)(FakeSound&);
+    const struct {
+        std::string failing;
         int error;
-        std::string message;
+        const char* message;
         const char* lastCall;
+    } cases[] = {
+        {"load", 0, "FMOD library 'fmod.dll' not found.", nullptr},
+        {"version", 0, "fatal: FMOD version too old, get at least 3.63", "GetVersion"},
+        {"init", 3, "Error initializing output device.", "Close"},
+        {"init", 0, "No errors", "Close"},
+        {"open", 10, "Unknown file format", "Close"},
+        {"open", 18, "Required Mediaplayer codec is not installed", "Close"},
+        {"open", 19, "Unknown error", "Close"},
+        {"open", -1, "Unknown error", "Close"},
+        {"play", 16, "Failed to allocate a new channel", "Close"},
     };
-    const std::vector<Case> cases = {
-        {"library missing", [](FakeSound& f) { f.loadable = false; }, 0,
-         "FMOD library 'fmod.dll' not found.", nullptr},
-        {"version too old", [](FakeSound& f) { f.version = 3.62f; }, 0,
-         "fatal: FMOD version too old, get at least 3.63", "GetVersion"},
-        {"init fails", [](FakeSound& f) { f.initOk = false; }, 3,
-         "Error initializing output device.", "Close"},
-        {"open fails on format", [](FakeSound& f) { f.openOk = false; }, 10,
-         "Unknown file format", "Close"},
-        {"open fails on memory", [](FakeSound& f) { f.openOk = false; }, 12,
-         "Not enough memory ", "Close"},
-        {"open fails with the last code", [](FakeSound& f) { f.openOk = false; }, 18,
-         "Required Mediaplayer codec is not installed", "Close"},
-        {"open fails with a code past the table", [](FakeSound& f) { f.openOk = false; }, 19,
-         "Unknown error", "Close"},
-        {"open fails with a negative code", [](FakeSound& f) { f.openOk = false; }, -1,
-         "Unknown error", "Close"},
-        {"no channel", [](FakeSound& f) { f.playChannel = -1; }, 16,
-         "Failed to allocate a new channel", "Close"},
-        {"init fails with no error", [](FakeSound& f) { f.initOk = false; }, 0, "No errors",
-         "Close"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
         g_fake = FakeSound{};
-        c.setup(g_fake);
+        g_fake.loadable = c.failing != "load";
+        g_fake.version = c.failing == "version" ? 3.62f : 3.63f;
+        g_fake.initOk = c.failing != "init";
+        g_fake.openOk = c.failing != "open";
+        g_fake.playChannel = c.failing == "play" ? -1 : 3;
         g_fake.error = c.error;
-        EXPECT_EQ(constructionError(m_music), c.message);
+        EXPECT_EQ(constructionError(m_music), c.message) << c.failing;
         EXPECT_FALSE(MusicSyncronizer::isLibraryLoaded());
-        if (c.lastCall) {
-            ASSERT_FALSE(g_fake.calls.empty());
-            EXPECT_EQ(g_fake.calls.back(), c.lastCall);
-        } else {
-            EXPECT_TRUE(g_fake.calls.empty());
-        }
+        EXPECT_EQ(g_fake.calls.empty() ? "" : g_fake.calls.back(), c.lastCall ? c.lastCall : "");
     }
-}
-
-TEST_F(MusicSyncronizerTest, MissingFileIsNotHandedToTheLibrary) {
-    const std::vector<std::string> names = {"", m_dir / "no_such_music.mp3"};
-    for (const std::string& name : names) {
-        SCOPED_TRACE(name);
-        g_fake.calls.clear();
+    // A missing file is not handed to the library.
+    for (const std::string& name : {std::string(), m_dir / "no_such_music.mp3"}) {
+        g_fake = FakeSound{};
         EXPECT_EQ(constructionError(name), "Cannot find " + name + ".");
-        for (const std::string& call : g_fake.calls) EXPECT_EQ(call.rfind("OpenFile", 0), std::string::npos);
+        for (const std::string& call : g_fake.calls) EXPECT_NE(call.rfind("OpenFile", 0), 0u);
         EXPECT_FALSE(MusicSyncronizer::isLibraryLoaded());
     }
 }
