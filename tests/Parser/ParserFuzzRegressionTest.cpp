@@ -80,7 +80,8 @@ TEST(ParserFuzzRegressionTest, TruncatedTextEndsInAnError) {
     ASSERT_EQ(kindOf(full), "none");
     for (std::size_t cut = 1; cut < full.size(); ++cut) {
         const std::string kind = kindOf(full.substr(0, cut));
-        EXPECT_TRUE(kind == "none" || kind == "FatalParseException" || kind == "BindingNotFoundException")
+        EXPECT_TRUE(kind == "none" || kind == "FatalParseException" ||
+                    kind == "BindingNotFoundException")
             << "cut at " << cut << ": " << kind;
     }
     EXPECT_EQ(kindOf("@if nothing @def m(a) { return = a @endif"), "FatalParseException");

@@ -83,8 +83,8 @@ TEST_F(ParserTest, EvaluatesScripts) {
         {"@def m() { return = 1 }\n@def m() { return = 2 }\nr = m ( )", "r", "2"},
         {"@def m() { return = Draw ( ) }\nr = m ( )", "r", "[Command Draw]"},
         // Recursion: the inner call sees the outer call's bindings.
-        {"@def r(x) { @ifnot deep deep = 1 return = r ( x ) @else return = x @endif }\nr = r ( 5 )", "r",
-         "5"},
+        {"@def r(x) { @ifnot deep deep = 1 return = r ( x ) @else return = x @endif }\nr = r ( 5 )",
+         "r", "5"},
         {"@def m(a b) { return = ( a { } ) }", "m",
          "@def name(a b ) { (name, return) (symbol, '=' = 61) (symbol, '(' = 40) (name, a) "
          "(symbol, '{' = 123) (symbol, '}' = 125) (symbol, ')' = 41)  }"},
@@ -108,8 +108,9 @@ TEST_F(ParserTest, ErrorsInFilesNameTheFile) {
     EXPECT_EQ(Testing::scriptOutcome("x = 1\n@include \"" + open + "\""),
               (Outcome{"FatalParseException", std::string("Invalid symbol \0", 16)}));
     const std::string bad = m_dir.write("bad.ini", "a = 1\n} b = 2\n");
-    EXPECT_EQ(Testing::scriptOutcome("x = 1\n@include \"" + bad + "\""),
-              (Outcome{"FatalParseException", bad + "(2):\nfatal: syntax error: (symbol, '}' = 125)"}));
+    EXPECT_EQ(
+        Testing::scriptOutcome("x = 1\n@include \"" + bad + "\""),
+        (Outcome{"FatalParseException", bad + "(2):\nfatal: syntax error: (symbol, '}' = 125)"}));
     EXPECT_EQ(Testing::outcomeOf([] { Parser().parseFile("/nonexistent/demo.ini"); }),
               (Outcome{"ResourceNotFound", "/nonexistent/demo.ini missing"}));
 }

@@ -57,7 +57,8 @@ const ScriptError kErrors[] = {
     {"n = 1 @include n", {kFatal, at(1, "no block binding for name 'n'")}},
     {"@include nothing\nx = 1", {kFatal, at(2, "no block binding for name 'nothing'")}},
     {"@include 5", {kFatal, at(1, "@include not followed by a block object")}},
-    {"@include \"/nonexistent/vexa.ini\"\nx = 1", {kFatal, at(2, "@include file not found: /nonexistent/vexa.ini")}},
+    {"@include \"/nonexistent/vexa.ini\"\nx = 1",
+     {kFatal, at(2, "@include file not found: /nonexistent/vexa.ini")}},
     {"@if ( 0 ) @endif", {kFatal, "Invalid condition object"}},
     {"@if 1 x = 1", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
     {"@if 1 @elnotif x @endif", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
@@ -70,8 +71,10 @@ const ScriptError kErrors[] = {
     // Macros.
     {"@def Draw() { return = 1 }", {kFatal, at(1, "name 'Draw' already bound to a function")}},
     {"@def m(a) { return = a }\nx = m 1", {kFatal, "macro parameters not given as a tuple"}},
-    {"@def m(a b) { return = a }\nx = m ( 1 )", {kFatal, "wrong amount of parameters given to a macro"}},
-    {"@def m() { y = 1 }\nx = m ( )\nz = 2", {kFatal, at(3, "macro m does not define a return value (binding)")}},
+    {"@def m(a b) { return = a }\nx = m ( 1 )",
+     {kFatal, "wrong amount of parameters given to a macro"}},
+    {"@def m() { y = 1 }\nx = m ( )\nz = 2",
+     {kFatal, at(3, "macro m does not define a return value (binding)")}},
     {"@def m() { return = 1 y }\nx = m ( )", {kFatal, "macro(1):\nfatal: syntax error: (name, y)"}},
     {"@def m() { return = 1", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
     {"@def m(1) { }", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
@@ -86,11 +89,15 @@ const ScriptError kErrors[] = {
     {"x = And ( Eq ( 1 1 ) 7 )", {kFunction, "And only accepts boolean parameters"}},
     {"x = Or ( Eq ( 1 2 ) 7 )", {kFunction, "Or only accepts boolean parameters"}},
     // Command emitters.
-    {"x = EventList ( 1 Draw () )", {kFunction, "Number of elements in the tuple is not divisible by 3."}},
-    {"x = EventList ( ( 1 2 3 4 ) Draw () Draw () )", {kFunction, "Incorrect event time parameter."}},
-    {"x = EventList ( ( 1 \"a\" ) Draw () Draw () )", {kFunction, "Incorrect event time parameter."}},
+    {"x = EventList ( 1 Draw () )",
+     {kFunction, "Number of elements in the tuple is not divisible by 3."}},
+    {"x = EventList ( ( 1 2 3 4 ) Draw () Draw () )",
+     {kFunction, "Incorrect event time parameter."}},
+    {"x = EventList ( ( 1 \"a\" ) Draw () Draw () )",
+     {kFunction, "Incorrect event time parameter."}},
     {"x = EventList ( 1 Draw () 5 )",
-     {kFatal, evaluating(1, "EventList ( 1 [Command Draw] 5 )", "Tuple element 2 is Number. Command was expected.")}},
+     {kFatal, evaluating(1, "EventList ( 1 [Command Draw] 5 )",
+                         "Tuple element 2 is Number. Command was expected.")}},
     {"x = EventList ( \"s\" Draw () Draw () )",
      {kFatal, evaluating(1, "EventList ( \"s\" [Command Draw] [Command Draw] )",
                          "Tuple element 0 is String. Vec3d was expected.")}},
@@ -100,24 +107,30 @@ const ScriptError kErrors[] = {
      {kFatal, evaluating(1, "TimeModifier { begin -> 1,}", "Name 'object' is not defined.")}},
     // Curves.
     {"t = TorusCurve { }\nx = CurveSum ( t 3 )",
-     {kFatal, evaluating(2, "CurveSum ( [Curve3d] 3 )", "Tuple element 1 is Number. Curve3d was expected.")}},
+     {kFatal, evaluating(2, "CurveSum ( [Curve3d] 3 )",
+                         "Tuple element 1 is Number. Curve3d was expected.")}},
     // Files and archives.
     {"x = File ( )", {kFunction, "Only one parameter was expected."}},
     {"x = GZipFile ( \"a\" \"b\" )", {kFunction, "Only one parameter was expected."}},
     {"x = Archive ( )", {kFunction, "Only one parameter was expected."}},
-    {"directory = 1\nx = File \"a\"", {kFatal, evaluating(2, "File \"a\"", "directory is Number. String was expected.")}},
-    {"x = File 3", {kFatal, evaluating(1, "File 3", "Tuple element 0 is Number. String was expected.")}},
+    {"directory = 1\nx = File \"a\"",
+     {kFatal, evaluating(2, "File \"a\"", "directory is Number. String was expected.")}},
+    {"x = File 3",
+     {kFatal, evaluating(1, "File 3", "Tuple element 0 is Number. String was expected.")}},
     {"x = Archive \"a.tar\"",
      {kFatal, evaluating(1, "Archive \"a.tar\"", "Tuple element 0 is String. File was expected.")}},
     // The clock.
     {"x = Syncronizer { music = \"\" }", {kFunction, "Cannot find ."}},
-    {"x = Syncronizer { music = \"/nonexistent/a.ogg\" }", {kFunction, "Cannot find /nonexistent/a.ogg."}},
+    {"x = Syncronizer { music = \"/nonexistent/a.ogg\" }",
+     {kFunction, "Cannot find /nonexistent/a.ogg."}},
     {"x = Syncronizer { music = 1 }",
-     {kFatal, evaluating(1, "Syncronizer { music -> 1,}", "music is Number. String was expected.")}},
+     {kFatal,
+      evaluating(1, "Syncronizer { music -> 1,}", "music is Number. String was expected.")}},
 };
 
 TEST(ScriptErrors, EachEndsInItsClassAndExactMessage) {
-    for (const ScriptError& e : kErrors) EXPECT_EQ(Testing::scriptOutcome(e.script), e.outcome) << e.script;
+    for (const ScriptError& e : kErrors)
+        EXPECT_EQ(Testing::scriptOutcome(e.script), e.outcome) << e.script;
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // The render machine's shared code: the matrix product and the matrix set,
 // viewport mapping, the vertex-program matrices, vertex counts, vertex
 // declarations and the creator.
-#include "Rendering/Common/RenderMachine.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "Parser/Exceptions.h"
+#include "Rendering/Common/RenderMachine.h"
 #include "Support/RecordingRenderMachine.h"
 #include "Support/TestKit.h"
 
@@ -24,18 +23,25 @@ Matrix fromColumns(std::vector<float> values) {
     return matrix;
 }
 
-Matrix translation(float x, float y, float z) { return fromColumns({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1}); }
-Matrix scaling(float x, float y, float z) { return fromColumns({x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1}); }
+Matrix translation(float x, float y, float z) {
+    return fromColumns({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1});
+}
+Matrix scaling(float x, float y, float z) {
+    return fromColumns({x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1});
+}
 
 // A quarter turn about z: x goes to y.
 const Matrix kRotateZ = fromColumns({0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
 
-void expectMatrix(const Matrix& actual, const std::vector<float>& expected, const std::string& what) {
-    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(actual.m[i], expected[i]) << what << " element " << i;
+void expectMatrix(const Matrix& actual, const std::vector<float>& expected,
+                  const std::string& what) {
+    for (int i = 0; i < 16; ++i)
+        EXPECT_FLOAT_EQ(actual.m[i], expected[i]) << what << " element " << i;
 }
 
 TEST(RenderMachineMatrix, ProductAppliesTheRightOperandFirst) {
-    expectMatrix(Matrix::identity(2.0f), {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2}, "identity(2)");
+    expectMatrix(Matrix::identity(2.0f), {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2},
+                 "identity(2)");
     struct Case {
         const char* name;
         Matrix a, b;
@@ -43,9 +49,15 @@ TEST(RenderMachineMatrix, ProductAppliesTheRightOperandFirst) {
     };
     const Case cases[] = {
         // Scale first, then move: the translation column stays as given.
-        {"T*S", translation(1, 2, 3), scaling(2, 3, 4), {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 1, 2, 3, 1}},
+        {"T*S",
+         translation(1, 2, 3),
+         scaling(2, 3, 4),
+         {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 1, 2, 3, 1}},
         // Move first, then scale: the translation is scaled too.
-        {"S*T", scaling(2, 3, 4), translation(1, 2, 3), {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 2, 6, 12, 1}},
+        {"S*T",
+         scaling(2, 3, 4),
+         translation(1, 2, 3),
+         {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 2, 6, 12, 1}},
         // Move along x, then turn: the translation ends on y.
         {"R*T", kRotateZ, translation(1, 0, 0), {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 1}},
     };
@@ -79,8 +91,9 @@ TEST(RenderMachineViewport, MapsFractionsToPixelsTruncatingTowardZero) {
     };
     for (const Case& c : cases) {
         const ViewportPixels p = mapViewport(c.viewport, c.targetWidth, c.targetHeight);
-        EXPECT_EQ((std::vector<int>{p.x, p.y, p.width, p.height}),
-                  (std::vector<int>{c.expected.x, c.expected.y, c.expected.width, c.expected.height}));
+        EXPECT_EQ(
+            (std::vector<int>{p.x, p.y, p.width, p.height}),
+            (std::vector<int>{c.expected.x, c.expected.y, c.expected.width, c.expected.height}));
     }
 }
 
@@ -143,7 +156,9 @@ TEST(RenderMachineVertexDeclaration, AppendsAtTheRunningOffsetAndEndsAtTheStride
     EXPECT_EQ(declaration->stride(), 40);
 }
 
-std::unique_ptr<RenderMachine> makeRecordingMachine() { return std::make_unique<RecordingRenderMachine>(); }
+std::unique_ptr<RenderMachine> makeRecordingMachine() {
+    return std::make_unique<RecordingRenderMachine>();
+}
 
 // Puts back whatever back ends this binary registered.
 class RenderMachineCreatorTest : public ::testing::Test {
@@ -165,9 +180,11 @@ TEST_F(RenderMachineCreatorTest, MakesOnlyRegisteredMachinesNamedExactly) {
     using Testing::Outcome;
     using Testing::outcomeOf;
     EXPECT_EQ(outcomeOf([] { RenderMachineCreator("gl"); }),
-              (Outcome{"RenderMachineException", "The OpenGL render machine is not available on this system."}));
+              (Outcome{"RenderMachineException",
+                       "The OpenGL render machine is not available on this system."}));
     EXPECT_EQ(outcomeOf([] { RenderMachineCreator("dx"); }),
-              (Outcome{"RenderMachineException", "The Direct3D render machine is not available on this system."}));
+              (Outcome{"RenderMachineException",
+                       "The Direct3D render machine is not available on this system."}));
 
     EXPECT_FALSE(registerRenderMachine("vk", &makeRecordingMachine));
     for (const char* type : {"GL", "Dx", "gl ", "", "opengl", "vk"})

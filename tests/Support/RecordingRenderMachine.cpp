@@ -24,7 +24,9 @@ std::string text(float value) {
 
 std::string text(const Color& c) { return "(" + joined(" ", c.r, c.g, c.b, c.a) + ")"; }
 std::string text(const Color* color) { return color ? text(*color) : "null"; }
-std::string text(const Plane* p) { return p ? "(" + joined(" ", p->a, p->b, p->c, p->d) + ")" : "null"; }
+std::string text(const Plane* p) {
+    return p ? "(" + joined(" ", p->a, p->b, p->c, p->d) + ")" : "null";
+}
 std::string text(const Matrix& matrix) { return text(Floats{matrix.m, 16}); }
 
 std::string text(const Named& named) {
@@ -67,7 +69,9 @@ using LogPointer = std::shared_ptr<Log>;
 class FakeTexture : public Texture, public Resource {
 public:
     FakeTexture(LogPointer log, std::string name, int width, int height, int faces)
-        : Resource(std::move(log), std::move(name)), m_width(width), m_bytes(std::size_t(width) * height * 4 * faces) {}
+        : Resource(std::move(log), std::move(name)),
+          m_width(width),
+          m_bytes(std::size_t(width) * height * 4 * faces) {}
     void setPriority(float priority) override { log("setPriority", priority); }
     void setMinFilter(int filter) override { log("setMinFilter", filter); }
     void setMagFilter(int filter) override { log("setMagFilter", filter); }
@@ -110,7 +114,10 @@ template <typename Base>
 class FakeStream : public Base, public Resource {
 public:
     FakeStream(LogPointer log, std::string name, int count, int size)
-        : Resource(std::move(log), std::move(name)), m_count(count), m_size(size), m_bytes(std::size_t(count) * size) {}
+        : Resource(std::move(log), std::move(name)),
+          m_count(count),
+          m_size(size),
+          m_bytes(std::size_t(count) * size) {}
     void setPriority(float priority) override { log("setPriority", priority); }
     void* lock(int first, int count, unsigned flags) override {
         log("lock", first, count, flags);
@@ -217,16 +224,20 @@ public:
 
 private:
     static std::string faces(const char* const files[6]) {
-        return "[" + Recording::joined(" ", files[0], files[1], files[2], files[3], files[4], files[5]) + "]";
+        return "[" +
+               Recording::joined(" ", files[0], files[1], files[2], files[3], files[4], files[5]) +
+               "]";
     }
-    Texture* load(const char* operation, const std::string& source, const TextureDescription& d, int faces) {
+    Texture* load(const char* operation, const std::string& source, const TextureDescription& d,
+                  int faces) {
         const Log& shared = *sharedLog();
         const int width = d.forceSize ? d.width : shared.imageWidth;
         const int height = d.forceSize ? d.height : shared.imageHeight;
         std::string name = sharedLog()->newName("tex");
         log(operation, source, Recording::record(d.mipLevels, d.forceSize, d.width, d.height));
         sharedLog()->lines.back() += " -> " + name;
-        return new FakeTexture(sharedLog(), std::move(name), width, faces == 6 ? width : height, faces);
+        return new FakeTexture(sharedLog(), std::move(name), width, faces == 6 ? width : height,
+                               faces);
     }
 };
 
@@ -254,8 +265,9 @@ void RecordingRenderMachine::setImageSize(int width, int height) {
 }
 
 Window* RecordingRenderMachine::createWindow(const WindowParameters& p) {
-    const std::string parameters = Recording::record(p.x, p.y, p.width, p.height, p.bitsPerPixel, p.unusedDepth,
-                                                     p.unusedFlag, p.fullScreen, p.showCursor);
+    const std::string parameters =
+        Recording::record(p.x, p.y, p.width, p.height, p.bitsPerPixel, p.unusedDepth, p.unusedFlag,
+                          p.fullScreen, p.showCursor);
     return new FakeWindow(m_log, made("win", "createWindow", parameters), p.width, p.height);
 }
 
@@ -284,7 +296,8 @@ VertexDeclaration* RecordingRenderMachine::createVertexDeclaration() {
 }
 
 VertexStream* RecordingRenderMachine::createVertexStream(int count, int stride, unsigned usage) {
-    return new FakeVertexStream(m_log, made("vbuf", "createVertexStream", count, stride, usage), count, stride);
+    return new FakeVertexStream(m_log, made("vbuf", "createVertexStream", count, stride, usage),
+                                count, stride);
 }
 
 IndexStream* RecordingRenderMachine::createIndexStream(int count, int format) {
@@ -295,10 +308,10 @@ IndexStream* RecordingRenderMachine::createIndexStream(int count, int format) {
 void RecordingRenderMachine::setLight(int light, const LightDesc* d) {
     if (d == nullptr) return log("setLight", light, "null");
     log("setLight", light,
-        Recording::record(Recording::Named{Enums::lightType, d->type}, d->diffuse, d->specular, d->ambient,
-                          Recording::Floats{d->position, 3}, Recording::Floats{d->direction, 3},
-                          d->spotExponent, d->attenuation0, d->attenuation1, d->attenuation2,
-                          d->spotCutoff));
+        Recording::record(Recording::Named{Enums::lightType, d->type}, d->diffuse, d->specular,
+                          d->ambient, Recording::Floats{d->position, 3},
+                          Recording::Floats{d->direction, 3}, d->spotExponent, d->attenuation0,
+                          d->attenuation1, d->attenuation2, d->spotCutoff));
 }
 
 VertexShader* RecordingRenderMachine::createVertexShader(const char*) {
@@ -309,14 +322,17 @@ PixelShader* RecordingRenderMachine::createPixelShader(const char*) {
     return new FakeResource<PixelShader>(m_log, made("psh", "createPixelShader"));
 }
 
-Texture* RecordingRenderMachine::createTexture(int width, int height, unsigned format, int mipLevels,
-                                               bool targetable) {
-    std::string name = made("tex", "createTexture", width, height, textureFormat(format), mipLevels, targetable);
+Texture* RecordingRenderMachine::createTexture(int width, int height, unsigned format,
+                                               int mipLevels, bool targetable) {
+    std::string name =
+        made("tex", "createTexture", width, height, textureFormat(format), mipLevels, targetable);
     return new FakeTexture(m_log, std::move(name), width, height, 1);
 }
 
-Texture* RecordingRenderMachine::createCubeTexture(int edge, unsigned format, int mipLevels, int flag) {
-    std::string name = made("tex", "createCubeTexture", edge, textureFormat(format), mipLevels, flag);
+Texture* RecordingRenderMachine::createCubeTexture(int edge, unsigned format, int mipLevels,
+                                                   int flag) {
+    std::string name =
+        made("tex", "createCubeTexture", edge, textureFormat(format), mipLevels, flag);
     return new FakeTexture(m_log, std::move(name), edge, edge, 6);
 }
 
@@ -325,9 +341,10 @@ void RecordingRenderMachine::setCombinerStage(int stage, const TextureCombinerSt
     auto source = [](int value) { return Recording::Named{Enums::combinerSource, value}; };
     auto operation = [](int value) { return Recording::Named{Enums::combinerOperation, value}; };
     log("setCombinerStage", stage,
-        Recording::record(d->enabled, source(d->colorArg1), source(d->colorArg2), source(d->colorArg3),
-                          source(d->alphaArg1), source(d->alphaArg2), source(d->alphaArg3),
-                          operation(d->colorOp), operation(d->alphaOp), source(d->result)));
+        Recording::record(d->enabled, source(d->colorArg1), source(d->colorArg2),
+                          source(d->colorArg3), source(d->alphaArg1), source(d->alphaArg2),
+                          source(d->alphaArg3), operation(d->colorOp), operation(d->alphaOp),
+                          source(d->result)));
 }
 
 ImageLoader* RecordingRenderMachine::createImageLoader() {
@@ -346,20 +363,26 @@ void RecordingRenderMachine::captureState(RenderState* state) {
 }
 
 std::vector<RenderState::Entry> RecordingRenderMachine::stateEntries() const {
-    return {{"DEPTH_TEST", m_depthTest ? "true" : "false"}, {"DEPTH_FUNC", Recording::text(compare(m_depthFunc))}};
+    return {{"DEPTH_TEST", m_depthTest ? "true" : "false"},
+            {"DEPTH_FUNC", Recording::text(compare(m_depthFunc))}};
 }
 
 Recording::Named RecordingRenderMachine::primitive(unsigned type) {
-    static const EnumEntry kNames[] = {{"POINT_LIST", POINT_LIST},         {"LINE_LIST", LINE_LIST},
-                                       {"LINE_STRIP", LINE_STRIP},         {"TRIANGLE_LIST", TRIANGLE_LIST},
-                                       {"TRIANGLE_STRIP", TRIANGLE_STRIP}, {"TRIANGLE_FAN", TRIANGLE_FAN},
+    static const EnumEntry kNames[] = {{"POINT_LIST", POINT_LIST},
+                                       {"LINE_LIST", LINE_LIST},
+                                       {"LINE_STRIP", LINE_STRIP},
+                                       {"TRIANGLE_LIST", TRIANGLE_LIST},
+                                       {"TRIANGLE_STRIP", TRIANGLE_STRIP},
+                                       {"TRIANGLE_FAN", TRIANGLE_FAN},
                                        {nullptr, 0}};
     return {kNames, type};
 }
 
 Recording::Named RecordingRenderMachine::matrixKind(unsigned kind) {
-    static const EnumEntry kNames[] = {
-        {"PROJECTION", MATRIX_PROJECTION}, {"VIEW", MATRIX_VIEW}, {"WORLD", MATRIX_WORLD}, {nullptr, 0}};
+    static const EnumEntry kNames[] = {{"PROJECTION", MATRIX_PROJECTION},
+                                       {"VIEW", MATRIX_VIEW},
+                                       {"WORLD", MATRIX_WORLD},
+                                       {nullptr, 0}};
     return {kNames, kind};
 }
 
@@ -370,12 +393,15 @@ Recording::Named RecordingRenderMachine::textureFormat(unsigned format) {
 }
 
 Recording::Named RecordingRenderMachine::stencil(unsigned operation) {
-    static const EnumEntry kNames[] = {
-        {"STENCIL_KEEP", STENCIL_KEEP},       {"STENCIL_ZERO", STENCIL_ZERO},
-        {"STENCIL_REPLACE", STENCIL_REPLACE}, {"STENCIL_INCRSAT", STENCIL_INCRSAT},
-        {"STENCIL_DECRSAT", STENCIL_DECRSAT}, {"STENCIL_INVERT", STENCIL_INVERT},
-        {"STENCIL_INCR", STENCIL_INCR},       {"STENCIL_DECR", STENCIL_DECR},
-        {nullptr, 0}};
+    static const EnumEntry kNames[] = {{"STENCIL_KEEP", STENCIL_KEEP},
+                                       {"STENCIL_ZERO", STENCIL_ZERO},
+                                       {"STENCIL_REPLACE", STENCIL_REPLACE},
+                                       {"STENCIL_INCRSAT", STENCIL_INCRSAT},
+                                       {"STENCIL_DECRSAT", STENCIL_DECRSAT},
+                                       {"STENCIL_INVERT", STENCIL_INVERT},
+                                       {"STENCIL_INCR", STENCIL_INCR},
+                                       {"STENCIL_DECR", STENCIL_DECR},
+                                       {nullptr, 0}};
     return {kNames, operation};
 }
 

@@ -92,7 +92,8 @@ struct Log {
 
 class Resource {
 public:
-    Resource(std::shared_ptr<Log> log, std::string name) : m_log(std::move(log)), m_name(std::move(name)) {}
+    Resource(std::shared_ptr<Log> log, std::string name)
+        : m_log(std::move(log)), m_name(std::move(name)) {}
     virtual ~Resource() { m_log->lines.push_back("delete " + m_name); }
     Resource(const Resource&) = delete;
     Resource& operator=(const Resource&) = delete;
@@ -138,7 +139,8 @@ public:
     void beginScene() override { log("beginScene"); }
     void endScene() override { log("endScene"); }
     Window* createWindow(const WindowParameters& p) override;
-    TextureTarget* createTextureTarget(int width, int height, unsigned format, Texture** texture) override;
+    TextureTarget* createTextureTarget(int width, int height, unsigned format,
+                                       Texture** texture) override;
     RenderMemory* createRenderMemory(int width, int height, uint8_t* buffer) override;
     void setViewport(const Viewport& viewport) override;
     VertexDeclaration* createVertexDeclaration() override;
@@ -166,7 +168,9 @@ public:
     void setFog(bool enable) override { log("setFog", enable); }
     void setFogRangeBased(bool rangeBased) override { log("setFogRangeBased", rangeBased); }
     void setFogColor(const Color* color) override { log("setFogColor", color); }
-    void setFogMode(int mode) override { log("setFogMode", Recording::Named{Enums::fogMode, mode}); }
+    void setFogMode(int mode) override {
+        log("setFogMode", Recording::Named{Enums::fogMode, mode});
+    }
     void enableFogVertexMode(bool enable) override { log("enableFogVertexMode", enable); }
     void setFogParameters(float start, float end, float density) override {
         log("setFogParameters", start, end, density);
@@ -206,7 +210,8 @@ public:
     void setPixelConstantI(int first, const int* values, int count) override {
         log("setPixelConstantI", first, Recording::Ints{values, 4 * count}, count);
     }
-    Texture* createTexture(int width, int height, unsigned format, int mipLevels, bool targetable) override;
+    Texture* createTexture(int width, int height, unsigned format, int mipLevels,
+                           bool targetable) override;
     Texture* createCubeTexture(int edge, unsigned format, int mipLevels, int flag) override;
     int getMaxTextureUnits() override { return kTextureUnits; }
     void setTexture(int stage, Texture* texture) override { log("setTexture", stage, texture); }
@@ -222,10 +227,16 @@ public:
         log("setDepthFunc", compare(func));
         m_depthFunc = func;
     }
-    void setDepthBias(float constant, float linear) override { log("setDepthBias", constant, linear); }
-    void setFillMode(int mode) override { log("setFillMode", Recording::Named{Enums::fillMode, mode}); }
+    void setDepthBias(float constant, float linear) override {
+        log("setDepthBias", constant, linear);
+    }
+    void setFillMode(int mode) override {
+        log("setFillMode", Recording::Named{Enums::fillMode, mode});
+    }
     void setAlphaTest(bool enable) override { log("setAlphaTest", enable); }
-    void setAlphaFunc(int func, float reference) override { log("setAlphaFunc", compare(func), reference); }
+    void setAlphaFunc(int func, float reference) override {
+        log("setAlphaFunc", compare(func), reference);
+    }
     void setBlend(bool enable) override { log("setBlend", enable); }
     void setBlendFunc(int source, int destination) override {
         log("setBlendFunc", Recording::Named{Enums::blendFactor, source},
@@ -280,8 +291,12 @@ public:
         log("multMatrix", *matrix, matrixKind(kind));
         m_matrices.mult(kind, *matrix);
     }
-    void setTextureMatrix(int stage, const Matrix* m) override { log("setTextureMatrix", stage, *m); }
-    void multTextureMatrix(int stage, const Matrix* m) override { log("multTextureMatrix", stage, *m); }
+    void setTextureMatrix(int stage, const Matrix* m) override {
+        log("setTextureMatrix", stage, *m);
+    }
+    void multTextureMatrix(int stage, const Matrix* m) override {
+        log("multTextureMatrix", stage, *m);
+    }
     void setColorWriteMask(bool red, bool green, bool blue, bool alpha) override {
         log("setColorWriteMask", red, green, blue, alpha);
     }

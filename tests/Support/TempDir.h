@@ -14,7 +14,8 @@ class TempDir {
 public:
     TempDir() {
         char pattern[] = "/tmp/vexa-test-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot make a temporary folder");
+        if (::mkdtemp(pattern) == nullptr)
+            throw std::runtime_error("cannot make a temporary folder");
         m_path = pattern;
     }
     ~TempDir() { std::filesystem::remove_all(m_path); }

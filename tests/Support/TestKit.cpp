@@ -8,7 +8,9 @@
 
 namespace Vexa::Testing {
 
-bool operator==(const Outcome& a, const Outcome& b) { return a.kind == b.kind && a.message == b.message; }
+bool operator==(const Outcome& a, const Outcome& b) {
+    return a.kind == b.kind && a.message == b.message;
+}
 
 std::ostream& operator<<(std::ostream& out, const Outcome& outcome) {
     return out << outcome.kind << ": \"" << outcome.message << "\"";
@@ -97,8 +99,10 @@ VEXA_DEFINE_TYPE(FieldConsumer::typeObject, "TestFieldConsumer")
 CommandRecorder::~CommandRecorder() { recordedCommands().push_back("destroyed " + m_name); }
 
 void CommandRecorder::execute(CommandObject& command) {
-    std::string line = m_name + " " + command.commandKind()->name + " " + formatFloat(command.time());
-    if (auto* key = dynamic_cast<KeyboardCommand*>(&command)) line += " key=" + std::to_string(key->key());
+    std::string line =
+        m_name + " " + command.commandKind()->name + " " + formatFloat(command.time());
+    if (auto* key = dynamic_cast<KeyboardCommand*>(&command))
+        line += " key=" + std::to_string(key->key());
     if (auto* m = dynamic_cast<MouseCommand*>(&command))
         for (int v : {m->mx, m->my, m->dx, m->dy, m->bs, m->bd}) line += " " + std::to_string(v);
     recordedCommands().push_back(line);

@@ -22,7 +22,9 @@ const char* const kRecorders =
 
 class CommandEmittersTest : public Testing::ScriptTest {
 protected:
-    IniObject* emitter(const std::string& expression) { return run(kRecorders + ("x = " + expression)); }
+    IniObject* emitter(const std::string& expression) {
+        return run(kRecorders + ("x = " + expression));
+    }
     // Sends an Update at each time and answers what the recorders received.
     Lines updates(IniObject* target, std::initializer_list<float> times) {
         for (float t : times) send(target, CommandKinds::Update(), t);
@@ -39,7 +41,8 @@ TEST_F(CommandEmittersTest, PointEventsFireOnceWithTheirOwnTimeInWrittenOrder) {
 
 TEST_F(CommandEmittersTest, ContinuousSpanRunsEveryFrameInsideItsRangeInclusive) {
     IniObject* list = emitter("EventList ( ( 2 5 ) a Draw () )");
-    EXPECT_EQ(updates(list, {1, 2, 3.5f, 5, 5.5f, 6}), (Lines{"a Draw 2", "a Draw 3.5", "a Draw 5"}));
+    EXPECT_EQ(updates(list, {1, 2, 3.5f, 5, 5.5f, 6}),
+              (Lines{"a Draw 2", "a Draw 3.5", "a Draw 5"}));
     EXPECT_EQ(static_cast<EventListObject*>(list)->activeSpanCount(), 0u);
     // A span skipped over in one frame never runs.
     EXPECT_EQ(updates(emitter("EventList ( ( 2 5 ) a Draw () )"), {0, 9}), Lines{});
@@ -52,12 +55,15 @@ TEST_F(CommandEmittersTest, PeriodicSpanCatchesUpMissedFiringsEvenPastItsEnd) {
     EXPECT_EQ(updates(list, {13}), (Lines{"a Draw 9", "a Draw 12"}));
     EXPECT_EQ(updates(list, {20}), Lines{});
     // A tiny period cannot loop forever.
-    EXPECT_LE(updates(emitter("EventList ( < 1000 2000 0.000001 > a Draw () )"), {1000, 1000.5f}).size(), 4u);
+    EXPECT_LE(
+        updates(emitter("EventList ( < 1000 2000 0.000001 > a Draw () )"), {1000, 1000.5f}).size(),
+        4u);
 }
 
 TEST_F(CommandEmittersTest, ActiveSpansRunByOrderThenActivation) {
-    IniObject* list = emitter("EventList ( ( 0 9 2 ) a Draw () ( 0 9 0 ) b Draw () ( 0 9 1 ) c Draw () "
-                              "( 1 9 1 ) d Draw () )");
+    IniObject* list = emitter(
+        "EventList ( ( 0 9 2 ) a Draw () ( 0 9 0 ) b Draw () ( 0 9 1 ) c Draw () "
+        "( 1 9 1 ) d Draw () )");
     EXPECT_EQ(updates(list, {0}), (Lines{"b Draw 0", "c Draw 0", "a Draw 0"}));
     EXPECT_EQ(updates(list, {1}), (Lines{"b Draw 1", "c Draw 1", "d Draw 1", "a Draw 1"}));
 }
@@ -87,8 +93,8 @@ TEST_F(CommandEmittersTest, GroupsDelegatorsAndTimeModifiersPassCommandsOn) {
     EXPECT_EQ(takeRecordedCommands(), (Lines{"a Load 1", "b Load 1"}));
 
     IniObject* alternating = emitter("AlternatingDelegator ( a b c )");
-    const CommandKind* kinds[] = {CommandKinds::Draw(), CommandKinds::Print(), CommandKinds::Update(),
-                                  CommandKinds::Draw()};
+    const CommandKind* kinds[] = {CommandKinds::Draw(), CommandKinds::Print(),
+                                  CommandKinds::Update(), CommandKinds::Draw()};
     for (int i = 0; i < 4; ++i) send(alternating, kinds[i], float(i + 1));
     send(emitter("AlternatingDelegator ( )"), CommandKinds::Draw(), 1.0f);
     EXPECT_EQ(takeRecordedCommands(), (Lines{"a Draw 1", "b Print 2", "c Update 3", "a Draw 4"}));

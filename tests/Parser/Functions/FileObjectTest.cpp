@@ -1,12 +1,11 @@
 // Files, gzip files and archives named from scripts: paths, loading and the
 // chain of holds that keeps an archive's members alive.
-#include "Parser/Functions/FileObject.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
+#include "Parser/Functions/FileObject.h"
 #include "Parser/IniCommands.h"
 #include "Support/TestKit.h"
 
@@ -25,7 +24,8 @@ protected:
         return static_cast<FileObject*>(object);
     }
     static std::string contents(const FileObject* file) {
-        return std::string(file->dataBlock()->data(), static_cast<std::size_t>(file->dataBlock()->size()));
+        return std::string(file->dataBlock()->data(),
+                           static_cast<std::size_t>(file->dataBlock()->size()));
     }
     TempDir m_dir;
 };
@@ -46,7 +46,8 @@ TEST_F(FileObjectTest, PathJoinsDirectoryAndName) {
     for (const char* function : {"File", "GZipFile"}) {
         for (const auto& c : cases) {
             reset();
-            const std::string directory = c.directory ? std::string("directory = \"") + c.directory + "\"\n" : "";
+            const std::string directory =
+                c.directory ? std::string("directory = \"") + c.directory + "\"\n" : "";
             FileObject* f = file(directory + "x = " + function + " \"" + c.name + "\"");
             EXPECT_EQ(f->toString(), std::string("[File \"") + c.path + "\"]") << function;
             EXPECT_FALSE(f->isLoaded());
@@ -86,20 +87,24 @@ TEST_F(FileObjectTest, MembersOfAnArchiveObject) {
     for (const char* compress : {"", "z"}) {
         SCOPED_TRACE(*compress ? "tar.gz through GZipFile" : "tar through File");
         const std::string tar = *compress ? "pack.tar.gz" : "pack.tar";
-        ASSERT_EQ(std::system(("tar --format=gnu -c" + std::string(compress) + "f '" + m_dir.path() + "/" + tar +
-                               "' -C '" + m_dir.path() + "/content' Ini tex")
-                                  .c_str()),
-                  0);
+        ASSERT_EQ(
+            std::system(("tar --format=gnu -c" + std::string(compress) + "f '" + m_dir.path() +
+                         "/" + tar + "' -C '" + m_dir.path() + "/content' Ini tex")
+                            .c_str()),
+            0);
         reset();
-        run("directory = \"" + m_dir.path() + "\"\npack = Archive " + (*compress ? "GZipFile" : "File") + " \"" +
-            tar + "\"\nm = { directory = pack demo = File \"Ini/demo.ini\" missing = File \"Ini/none.ini\" }");
+        run("directory = \"" + m_dir.path() + "\"\npack = Archive " +
+            (*compress ? "GZipFile" : "File") + " \"" + tar +
+            "\"\nm = { directory = pack demo = File \"Ini/demo.ini\" missing = File "
+            "\"Ini/none.ini\" }");
         IniObject* archive = parser().lookup("pack");
         EXPECT_EQ(archive->toString(), "[Archive]");
         auto* members = static_cast<BlockObject*>(parser().lookup("m"));
         auto* demo = static_cast<FileObject*>(members->lookup("demo"));
         auto* missing = static_cast<FileObject*>(members->lookup("missing"));
         EXPECT_EQ(demo->toString(), "[File \"Ini/demo.ini\"]");
-        for (IniObject* kept : {archive, static_cast<IniObject*>(demo), static_cast<IniObject*>(missing)})
+        for (IniObject* kept :
+             {archive, static_cast<IniObject*>(demo), static_cast<IniObject*>(missing)})
             kept->addRef();
         reset();
 
@@ -112,7 +117,8 @@ TEST_F(FileObjectTest, MembersOfAnArchiveObject) {
         EXPECT_EQ(outcomeOf([&] { send(missing, CommandKinds::Load()); }).kind, "ResourceNotFound");
         send(archive, CommandKinds::Unload());
         EXPECT_FALSE(archive->isLoaded());
-        for (IniObject* kept : {archive, static_cast<IniObject*>(demo), static_cast<IniObject*>(missing)})
+        for (IniObject* kept :
+             {archive, static_cast<IniObject*>(demo), static_cast<IniObject*>(missing)})
             kept->release();
         collectGarbage();
     }

@@ -1,11 +1,10 @@
 // The clock a script makes: the timer clock from its parameters, the music
 // clock when music is named. Its failures are in ScriptErrorsTest.
-#include "Parser/Functions/SyncronizerObject.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "Parser/Functions/SyncronizerObject.h"
 #include "Platform/WavFile.h"
 #include "Support/TestKit.h"
 #include "Syncronizer/MusicSyncronizer.h"
@@ -56,7 +55,8 @@ TEST_F(SyncronizerFunctionTest, WithoutMusicBuildsTheTimerClock) {
 TEST_F(SyncronizerFunctionTest, MusicSelectsTheMusicClockOverTheSoundLayer) {
     TempDir dir;
     ASSERT_TRUE(Testing::writeToneWav(dir / "music.wav", 44100, 44100, 2));
-    EXPECT_NE(dynamic_cast<MusicSyncronizer*>(clock("Syncronizer { music = \"" + (dir / "music.wav") + "\" }")),
+    EXPECT_NE(dynamic_cast<MusicSyncronizer*>(
+                  clock("Syncronizer { music = \"" + (dir / "music.wav") + "\" }")),
               nullptr);
     reset();
     EXPECT_FALSE(MusicSyncronizer::isLibraryLoaded());

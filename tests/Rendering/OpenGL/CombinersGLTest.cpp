@@ -1,12 +1,11 @@
 // Texture combiners emulated with fragment programs: the program text for
 // stage sets, argument checks, and every operation drawn on llvmpipe with
 // known inputs.
-#include "Rendering/OpenGL/CombinersGL.h"
-
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "Rendering/OpenGL/CombinersGL.h"
 #include "Rendering/OpenGL/MachineFixtureGL.h"
 
 namespace Vexa {
@@ -156,8 +155,7 @@ TEST_F(CombinersGLTest, EveryColorOperationCombinesItsArguments) {
         C expected = o.expected(source(o.args[0]), source(o.args[1]), source(o.args[2]));
         expected.a = kD.a;
         const int* a = o.args;
-        expectDrawn({stage(o.op, a[0], a[1], a[2], OP_I1, D, Cur, Cur)}, expected,
-                    o.op);
+        expectDrawn({stage(o.op, a[0], a[1], a[2], OP_I1, D, Cur, Cur)}, expected, o.op);
     }
 }
 
@@ -176,8 +174,7 @@ TEST_F(CombinersGLTest, AlphaOperationsWorkOnAlphas) {
         C expected = kD;
         expected.a = o.expected(source(o.args[0]), source(o.args[1]), source(o.args[2])).a;
         const int* a = o.args;
-        expectDrawn({stage(OP_I1, D, Cur, Cur, o.op, a[0], a[1], a[2])}, expected,
-                    o.op);
+        expectDrawn({stage(OP_I1, D, Cur, Cur, o.op, a[0], a[1], a[2])}, expected, o.op);
     }
 }
 

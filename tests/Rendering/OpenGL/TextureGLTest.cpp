@@ -15,9 +15,11 @@ using TextureGLTest = MachineGLTest;
 
 std::unique_ptr<Texture> solidTexture(int width, int height, unsigned format,
                                       const std::vector<uint8_t>& texel, int levels = 1) {
-    std::unique_ptr<Texture> texture(MachineGLTest::machine().createTexture(width, height, format, levels, false));
+    std::unique_ptr<Texture> texture(
+        MachineGLTest::machine().createTexture(width, height, format, levels, false));
     std::vector<uint8_t> pixels;
-    for (int i = 0; i < width * height; ++i) pixels.insert(pixels.end(), texel.begin(), texel.end());
+    for (int i = 0; i < width * height; ++i)
+        pixels.insert(pixels.end(), texel.begin(), texel.end());
     texture->update(pixels.data());
     return texture;
 }
@@ -35,31 +37,31 @@ TEST_F(TextureGLTest, UploadsEachFormatInItsDeclaredChannelOrder) {
     };
     for (const Case& c : cases) {
         std::unique_ptr<Texture> texture = solidTexture(4, 4, c.format, c.stored);
-        MachineGLTest::machine().setTexture(0, texture.get());
+        machine().setTexture(0, texture.get());
         drawQuad();
         EXPECT_EQ(describe(pixel(5, 5)), describe(c.shown)) << "format " << c.format;
-        MachineGLTest::machine().setTexture(0, nullptr);
+        machine().setTexture(0, nullptr);
     }
 }
 
 TEST_F(TextureGLTest, TopRowOfAnUploadLiesAtVZero) {
-    std::unique_ptr<Texture> texture(MachineGLTest::machine().createTexture(2, 2, FORMAT_RGB8, 1, false));
+    std::unique_ptr<Texture> texture(machine().createTexture(2, 2, FORMAT_RGB8, 1, false));
     const uint8_t pixels[] = {0, 0, 255, 0, 0, 255,   // top row red
                               255, 0, 0, 255, 0, 0};  // bottom row blue
     texture->setMinFilter(0);
     texture->setMagFilter(0);
     texture->update(pixels);
-    MachineGLTest::machine().setTexture(0, texture.get());
+    machine().setTexture(0, texture.get());
     drawQuad();
     EXPECT_EQ(describe(pixel(16, 2)), describe({255, 0, 0, 255}));
     EXPECT_EQ(describe(pixel(16, 29)), describe({0, 0, 255, 255}));
-    MachineGLTest::machine().setTexture(0, nullptr);
+    machine().setTexture(0, nullptr);
 }
 
 // Each quadrant of a 300x200 image has its own colour; coordinates 0..1
 // must reach all four.
 TEST_F(TextureGLTest, RectangleTextureIsAddressedWithUnitCoordinates) {
-    std::unique_ptr<Texture> texture(MachineGLTest::machine().createTexture(300, 200, FORMAT_RGB8, 1, false));
+    std::unique_ptr<Texture> texture(machine().createTexture(300, 200, FORMAT_RGB8, 1, false));
     ASSERT_EQ(static_cast<BaseTextureGL*>(texture.get())->target(), GLenum(GL_TEXTURE_RECTANGLE));
     std::vector<uint8_t> pixels(300 * 200 * 3);
     for (int y = 0; y < 200; ++y)
@@ -70,56 +72,57 @@ TEST_F(TextureGLTest, RectangleTextureIsAddressedWithUnitCoordinates) {
             p[0] = 0;
         }
     texture->update(pixels.data());
-    MachineGLTest::machine().setTexture(0, texture.get());
-    EXPECT_EQ(MachineGLTest::machine().stage(0).sScale, 300);
-    EXPECT_EQ(MachineGLTest::machine().stage(0).tScale, 200);
+    machine().setTexture(0, texture.get());
+    EXPECT_EQ(machine().stage(0).sScale, 300);
+    EXPECT_EQ(machine().stage(0).tScale, 200);
     drawQuad();
     EXPECT_EQ(describe(pixel(1, 1)), describe({255, 255, 0, 255}));
     EXPECT_EQ(describe(pixel(30, 1)), describe({0, 255, 0, 255}));
     EXPECT_EQ(describe(pixel(1, 30)), describe({255, 0, 0, 255}));
     EXPECT_EQ(describe(pixel(30, 30)), describe({0, 0, 0, 255}));
-    MachineGLTest::machine().setTexture(0, nullptr);
+    machine().setTexture(0, nullptr);
 }
 
 TEST_F(TextureGLTest, StageScalesFollowTheTextureBoundThere) {
     std::unique_ptr<Texture> rectangle = solidTexture(300, 200, FORMAT_L8, {1});
     std::unique_ptr<Texture> square = solidTexture(4, 4, FORMAT_L8, {1});
-    MachineGLTest::machine().setTexture(2, rectangle.get());
-    EXPECT_EQ(MachineGLTest::machine().stage(2).sScale, 300);
-    EXPECT_EQ(MachineGLTest::machine().stage(2).tScale, 200);
-    MachineGLTest::machine().setTexture(2, square.get());
-    EXPECT_EQ(MachineGLTest::machine().stage(2).sScale, 1);
-    EXPECT_EQ(MachineGLTest::machine().stage(2).tScale, 1);
-    MachineGLTest::machine().setTexture(2, nullptr);
+    machine().setTexture(2, rectangle.get());
+    EXPECT_EQ(machine().stage(2).sScale, 300);
+    EXPECT_EQ(machine().stage(2).tScale, 200);
+    machine().setTexture(2, square.get());
+    EXPECT_EQ(machine().stage(2).sScale, 1);
+    EXPECT_EQ(machine().stage(2).tScale, 1);
+    machine().setTexture(2, nullptr);
 }
 
 TEST_F(TextureGLTest, ArgumentErrorsCarryTheirMessages) {
     std::unique_ptr<Texture> texture = solidTexture(4, 4, FORMAT_L8, {1});
-    const int units = MachineGLTest::machine().getMaxTextureUnits();
+    const int units = machine().getMaxTextureUnits();
     struct Case {
         std::function<void()> call;
         const char* message;
     };
     const Case cases[] = {
-        {[] { delete MachineGLTest::machine().createTexture(4, 4, 3, 1, false); }, "Invalid texture format"},
-        {[] { delete MachineGLTest::machine().createTexture(300, 200, FORMAT_RGB8, 2, false); },
+        {[] { delete machine().createTexture(4, 4, 3, 1, false); }, "Invalid texture format"},
+        {[] { delete machine().createTexture(300, 200, FORMAT_RGB8, 2, false); },
          "NPOTD texture cannot have mipmaps."},
-        {[] { delete MachineGLTest::machine().createTexture(1 << 20, 4, FORMAT_RGB8, 1, false); }, "GL_INVALID_VALUE"},
+        {[] { delete machine().createTexture(1 << 20, 4, FORMAT_RGB8, 1, false); },
+         "GL_INVALID_VALUE"},
         {[&] { texture->setMinFilter(6); }, "Invalid texture filter"},
         {[&] { texture->setMagFilter(2); }, "Invalid texture filter"},
         {[&] { texture->setWrapMode(0, 3); }, "Invalid wrap type"},
         {[&] { texture->setWrapMode(3, REPEAT); }, "Invalid wrap type"},
-        {[&] { MachineGLTest::machine().setTexture(units, texture.get()); }, "texNum >= maxTextureUnits"},
+        {[&] { machine().setTexture(units, texture.get()); }, "texNum >= maxTextureUnits"},
     };
     for (const Case& c : cases) EXPECT_EQ(failureOf(c.call), c.message);
 }
 
 TEST_F(TextureGLTest, UploadWhileEveryStageIsTakenLeavesUnitZeroAsItWas) {
-    const int units = MachineGLTest::machine().getMaxTextureUnits();
+    const int units = machine().getMaxTextureUnits();
     std::vector<std::unique_ptr<Texture>> holders;
     for (int stage = 0; stage < units; ++stage) {
         holders.push_back(solidTexture(4, 4, FORMAT_L8, {uint8_t(stage)}));
-        MachineGLTest::machine().setTexture(stage, holders.back().get());
+        machine().setTexture(stage, holders.back().get());
     }
     std::unique_ptr<Texture> late = solidTexture(4, 4, FORMAT_L8, {200});
     EXPECT_EQ(static_cast<BaseTextureGL*>(late.get())->stage(), -1);
@@ -127,18 +130,18 @@ TEST_F(TextureGLTest, UploadWhileEveryStageIsTakenLeavesUnitZeroAsItWas) {
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(GLuint(bound), static_cast<BaseTextureGL*>(holders[0].get())->name());
-    EXPECT_EQ(MachineGLTest::machine().stage(0).texture, holders[0].get());
-    for (int stage = 0; stage < units; ++stage) MachineGLTest::machine().setTexture(stage, nullptr);
+    EXPECT_EQ(machine().stage(0).texture, holders[0].get());
+    for (int stage = 0; stage < units; ++stage) machine().setTexture(stage, nullptr);
 }
 
 TEST_F(TextureGLTest, UploadOfAnUnboundTextureTakesTheFirstFreeStage) {
     std::unique_ptr<Texture> first = solidTexture(4, 4, FORMAT_L8, {1});
-    MachineGLTest::machine().setTexture(0, first.get());
+    machine().setTexture(0, first.get());
     std::unique_ptr<Texture> second = solidTexture(4, 4, FORMAT_L8, {2});
     EXPECT_EQ(static_cast<BaseTextureGL*>(second.get())->stage(), 1);
-    EXPECT_EQ(MachineGLTest::machine().stage(1).texture, second.get());
-    MachineGLTest::machine().setTexture(0, nullptr);
-    MachineGLTest::machine().setTexture(1, nullptr);
+    EXPECT_EQ(machine().stage(1).texture, second.get());
+    machine().setTexture(0, nullptr);
+    machine().setTexture(1, nullptr);
 }
 
 // Locking an uploaded texture starts from its contents: a changed rectangle
@@ -154,32 +157,33 @@ TEST_F(TextureGLTest, LockRectAndUpdateRectChangeOnlyTheirRectangle) {
     texture->unlock();
     const uint8_t green[4] = {0, 255, 0, 255};
     texture->updateRect(green, 0, 1, 1, 1);  // bottom left green
-    MachineGLTest::machine().setTexture(0, texture.get());
+    machine().setTexture(0, texture.get());
     drawQuad();
     EXPECT_EQ(describe(pixel(2, 2)), describe({255, 0, 0, 255}));
     EXPECT_EQ(describe(pixel(29, 2)), describe({0, 0, 255, 255}));
     EXPECT_EQ(describe(pixel(2, 29)), describe({0, 255, 0, 255}));
     EXPECT_EQ(describe(pixel(29, 29)), describe({255, 0, 0, 255}));
-    MachineGLTest::machine().setTexture(0, nullptr);
+    machine().setTexture(0, nullptr);
 }
 
 TEST_F(TextureGLTest, CubeFacesAreSampledByDirection) {
-    std::unique_ptr<Texture> cube(MachineGLTest::machine().createCubeTexture(2, FORMAT_RGB8, 1, 0));
+    std::unique_ptr<Texture> cube(machine().createCubeTexture(2, FORMAT_RGB8, 1, 0));
     const uint8_t faceColors[6][3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0},
                                       {0, 255, 255}, {255, 0, 255}, {255, 255, 0}};
     for (int face = 0; face < 6; ++face) {
         std::vector<uint8_t> pixels;
-        for (int i = 0; i < 4; ++i) pixels.insert(pixels.end(), faceColors[face], faceColors[face] + 3);
+        for (int i = 0; i < 4; ++i)
+            pixels.insert(pixels.end(), faceColors[face], faceColors[face] + 3);
         cube->updateFace(face, pixels.data());
     }
-    MachineGLTest::machine().setTexture(0, cube.get());
+    machine().setTexture(0, cube.get());
     // The quad's (u, v, 0) coordinates point mostly along +x at the right.
     Matrix toX = Matrix::identity();
     toX.at(0, 0) = 10;
-    MachineGLTest::machine().setTextureMatrix(0, &toX);
+    machine().setTextureMatrix(0, &toX);
     drawQuad();
     EXPECT_EQ(describe(pixel(30, 16)), describe({255, 0, 0, 255}));
-    MachineGLTest::machine().setTexture(0, nullptr);
+    machine().setTexture(0, nullptr);
 }
 
 }  // namespace
