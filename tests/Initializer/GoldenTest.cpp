@@ -1,10 +1,8 @@
 // Runs the real player on small productions in temporary folders and compares
 // its standard output, standard error and exit status byte for byte.
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-
 #include <IL/il.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -40,11 +38,6 @@ std::string readAll(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void writeFile(const fs::path& path, const std::string& contents) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << contents;
-}
-
 std::string quote(const std::string& s) {
     std::string out = "'";
     for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -54,18 +47,17 @@ std::string quote(const std::string& s) {
 class GoldenTest : public ::testing::Test {
 protected:
     Outcome play(const Production& production, const char* binary = VEXA_BINARY) {
-        const fs::path folder = m_dir / ("run" + std::to_string(m_runs++));
+        const std::string run = "run" + std::to_string(m_runs++);
+        const fs::path folder = m_dir / run;
         fs::create_directories(folder);
-        for (const auto& [name, text] : production.files) writeFile(folder / name, text);
+        for (const auto& [name, text] : production.files) m_temp.write(run + "/" + name, text);
         if (!production.archive.empty()) {
-            const fs::path stage = m_dir / "stage";
-            fs::remove_all(stage);
             std::string members;
             for (const auto& [name, text] : production.archive) {
-                writeFile(stage / name, text);
+                m_temp.write(run + "-archive/" + name, text);
                 members += " " + quote(name);
             }
-            const std::string tar = "cd " + quote(stage.string()) + " && tar -cf " +
+            const std::string tar = "cd " + quote(m_temp / (run + "-archive")) + " && tar -cf " +
                                     quote((folder / "cfg.dat").string()) + members;
             EXPECT_EQ(std::system(tar.c_str()), 0) << tar;
         }
@@ -73,12 +65,9 @@ protected:
         std::string command = "cd " + quote(folder.string()) + " && " + quote(binary);
         for (const std::string& a : production.arguments) command += " " + quote(a);
         command += " >out.txt 2>err.txt";
-        Outcome run;
         const int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = readAll(folder / "out.txt");
-        run.err = readAll(folder / "err.txt");
-        return run;
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readAll(folder / "out.txt"),
+                readAll(folder / "err.txt")};
     }
 
     // Runs each case and compares its status and output byte for byte.
@@ -104,9 +93,12 @@ Production demo(const std::string& script) { return {{{"Ini/demo.ini", script}},
 TEST_F(GoldenTest, ReportsEachErrorOnOneLineOfStandardError) {
     expectReports({
         {{}, "Resource not found: Ini/demo.ini missing\n"},
-        {{{{"Ini/demo.ini", "x = 1\n@include \"Ini/part.ini\""}, {"Ini/part.ini", "a = 1\n}"}}, {}, {}},
+        {{{{"Ini/demo.ini", "x = 1\n@include \"Ini/part.ini\""}, {"Ini/part.ini", "a = 1\n}"}},
+          {},
+          {}},
          "Exception: Ini/part.ini(2):\nfatal: syntax error: (symbol, '}' = 125)\n"},
-        {demo("graphicsSystem = 1 events = 1"), "incomplete initialization file, no graphicsSystem defined\n"},
+        {demo("graphicsSystem = 1 events = 1"),
+         "incomplete initialization file, no graphicsSystem defined\n"},
     });
 }
 
@@ -114,7 +106,8 @@ TEST_F(GoldenTest, ReportsEachErrorOnOneLineOfStandardError) {
 TEST_F(GoldenTest, CommandLineIsScriptTextReadBeforeTheMainScript) {
     expectReports({
         {{{{"Ini/demo.ini", "@ifnot x x = 7 @endif\ny = Draw x"}}, {}, {"x", "=", "5"}},
-         "Exception: Ini/demo.ini(2):\nfatal: While evaluating Draw 5:\nSimple command takes no parameters.\n"},
+         "Exception: Ini/demo.ini(2):\nfatal: While evaluating Draw 5:\nSimple command takes no "
+         "parameters.\n"},
         {{{}, {}, {"a", "b"}}, "Exception: memory(1):\nfatal: syntax error: (name, a)\n"},
     });
 }
@@ -123,26 +116,31 @@ TEST_F(GoldenTest, CommandLineIsScriptTextReadBeforeTheMainScript) {
 // script and for includes.
 TEST_F(GoldenTest, ArchiveIsSearchedBeforeTheFileSystem) {
     const std::string fromArchive =
-        "Exception: Ini/demo.ini(1):\nfatal: While evaluating Draw 1:\nSimple command takes no parameters.\n";
+        "Exception: Ini/demo.ini(1):\nfatal: While evaluating Draw 1:\nSimple command takes no "
+        "parameters.\n";
     const std::string fromDisk =
-        "Exception: Ini/demo.ini(1):\nfatal: While evaluating Draw 2:\nSimple command takes no parameters.\n";
+        "Exception: Ini/demo.ini(1):\nfatal: While evaluating Draw 2:\nSimple command takes no "
+        "parameters.\n";
     expectReports({
         {{{{"Ini/demo.ini", "y = Draw 2"}}, {{"Ini/demo.ini", "y = Draw 1"}}, {}}, fromArchive},
-        {{{{"Ini/part.ini", "v = 2"}}, {{"Ini/demo.ini", "@include \"Ini/part.ini\" y = Draw v"}}, {}}, fromDisk},
+        {{{{"Ini/part.ini", "v = 2"}},
+          {{"Ini/demo.ini", "@include \"Ini/part.ini\" y = Draw v"}},
+          {}},
+         fromDisk},
     });
 }
 
 // A show runs its timeline against the clock: point events carry their own
 // times, so what they print does not depend on the frame rate.
 TEST_F(GoldenTest, PlaysATimelineUntilTheClockStops) {
-    const Outcome run = play(demo(
-        "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 }\n"
-        "syncronizer = Syncronizer { start = 0 stop = 0.3 }\n"
-        "tp = TimePrinter ()\n"
-        "initialization = tp\n"
-        "events = EventList ( 0.1 tp Update ()  0.2 \"late\" Print ()\n"
-        "                     ( 0 0.3 ) graphicsSystem ClearScreen { }\n"
-        "                     ( 0 0.3 ) MainWindow { } Draw () )\n"));
+    const Outcome run =
+        play(demo("graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 }\n"
+                  "syncronizer = Syncronizer { start = 0 stop = 0.3 }\n"
+                  "tp = TimePrinter ()\n"
+                  "initialization = tp\n"
+                  "events = EventList ( 0.1 tp Update ()  0.2 \"late\" Print ()\n"
+                  "                     ( 0 0.3 ) graphicsSystem ClearScreen { }\n"
+                  "                     ( 0 0.3 ) MainWindow { } Draw () )\n"));
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "command time: 0\ncommand time: 0.1\n\"late\"\n");
     EXPECT_EQ(run.err, "");
@@ -165,7 +163,8 @@ std::vector<uint8_t> readPng(const fs::path& path, int& width, int& height) {
         width = ilGetInteger(IL_IMAGE_WIDTH);
         height = ilGetInteger(IL_IMAGE_HEIGHT);
         const uint8_t* data = ilGetData();
-        pixels.assign(data, data + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+        pixels.assign(
+            data, data + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
     }
     ilDeleteImages(1, &image);
     return pixels;
@@ -176,11 +175,14 @@ std::vector<uint8_t> readPng(const fs::path& path, int& width, int& height) {
 TEST_F(GoldenTest, CaptureWritesEveryFrameUpright) {
     const fs::path picture = m_dir / "picture.png";
     // Two rows, bottom first: blue at the bottom, red at the top.
-    Vexa::writePng(picture.string(), 2, 2, {0, 0, 255, 255, 0, 0, 255, 255, 255, 0, 0, 255, 255, 0, 0, 255});
+    Vexa::writePng(picture.string(), 2, 2,
+                   {0, 0, 255, 255, 0, 0, 255, 255, 255, 0, 0, 255, 255, 0, 0, 255});
     Production production = demo(
         "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 }\n"
         "syncronizer = Syncronizer { start = 0 stop = 1 }\n"
-        "pic = Texture2D { directory = \"" + m_dir.string() + "\" file = File \"picture.png\" }\n"
+        "pic = Texture2D { directory = \"" +
+        m_dir.string() +
+        "\" file = File \"picture.png\" }\n"
         "blit = Blit { texture = pic center = < 0 0 > dimensions = < 2 2 > }\n"
         "green = ClearScreen { color = < 0 1 0 1 > }\n"
         "events = EventList ( 0 pic Load ()  ( 0 1 ) blit Draw ()\n"

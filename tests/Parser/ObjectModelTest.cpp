@@ -134,7 +134,8 @@ TEST_F(ObjectModelTest, PrintWritesTheTextFormAndALineFeed) {
     auto* vector = new Vec3dObject(Vec3f{{1, 2, 3}});
     SimpleCommand update(0.0f, CommandKinds::Update());
     EXPECT_EQ(Testing::printed(vector, SimpleCommand(0.0f, CommandKinds::Print())), "< 1 2 3 >\n");
-    EXPECT_EQ(Testing::printed(&update, SimpleCommand(0.0f, CommandKinds::Print())), "[Command Update]\n");
+    EXPECT_EQ(Testing::printed(&update, SimpleCommand(0.0f, CommandKinds::Print())),
+              "[Command Update]\n");
     EXPECT_EQ(Testing::printed(vector, SimpleCommand(0.0f, CommandKinds::Update())), "");
     vector->touch();
 }
@@ -192,8 +193,9 @@ TEST_F(ObjectModelTest, BlockBindingsReplaceAndLocalsAreNotHeld) {
 // The sanitizer build reports a write into a destroyed consumer here.
 TEST_F(ObjectModelTest, ScriptBoundDynamicValueStopsWritingWhenItsConsumerIsCollected) {
     auto parser = std::make_unique<Parser>();
-    parser->parseString("d = TestAnimatedNumber 1\nc = TestFieldConsumer { value = d }\n"
-                        "e = TestFieldConsumer { value = d }");
+    parser->parseString(
+        "d = TestAnimatedNumber 1\nc = TestFieldConsumer { value = d }\n"
+        "e = TestFieldConsumer { value = d }");
     auto* dynamic = static_cast<AnimatedNumber*>(parser->lookup("d"));
     auto* kept = static_cast<FieldConsumer*>(parser->lookup("e"));
     dynamic->addRef();

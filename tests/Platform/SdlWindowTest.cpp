@@ -1,5 +1,3 @@
-#include "Platform/SdlWindow.h"
-
 #include <GL/gl.h>
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "Parser/Exceptions.h"
+#include "Platform/SdlWindow.h"
 
 namespace Vexa {
 namespace {
@@ -146,8 +145,10 @@ TEST(SdlWindowEvents, KeysReachTheListenerAsVirtualKeyCodesAndHoldTheirStateByte
 TEST(SdlWindowEvents, KeysWithoutVirtualCodeReachTheListenerAbove255AndTouchNoState) {
     WindowInputState state;
     RecordingListener listener;
-    translateWindowEvent(keyEvent(SDL_KEYDOWN, SDLK_KP_EQUALS, SDL_SCANCODE_KP_EQUALS), state, &listener);
-    translateWindowEvent(keyEvent(SDL_KEYUP, SDLK_KP_EQUALS, SDL_SCANCODE_KP_EQUALS), state, &listener);
+    translateWindowEvent(keyEvent(SDL_KEYDOWN, SDLK_KP_EQUALS, SDL_SCANCODE_KP_EQUALS), state,
+                         &listener);
+    translateWindowEvent(keyEvent(SDL_KEYUP, SDLK_KP_EQUALS, SDL_SCANCODE_KP_EQUALS), state,
+                         &listener);
     ASSERT_EQ(listener.calls.size(), 2u);
     const int code = std::stoi(listener.calls[0].substr(std::strlen("key 1 ")));
     EXPECT_GE(code, 256);

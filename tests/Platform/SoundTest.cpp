@@ -1,11 +1,10 @@
-#include "Platform/Sound.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
 
+#include "Platform/Sound.h"
 #include "Platform/WavFile.h"
 #include "Support/TempDir.h"
 

@@ -1,5 +1,3 @@
-#include "Syncronizer/MusicSyncronizer.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +5,7 @@
 
 #include "Parser/Exceptions.h"
 #include "Support/TestKit.h"
+#include "Syncronizer/MusicSyncronizer.h"
 
 namespace Vexa {
 namespace {
@@ -60,7 +59,9 @@ public:
         log("SetTime", stream, ms);
         g_fake.positionMs = ms;
     }
-    void FSOUND_SetPaused(int channel, bool paused) override { log("SetPaused", channel, int(paused)); }
+    void FSOUND_SetPaused(int channel, bool paused) override {
+        log("SetPaused", channel, int(paused));
+    }
     bool FSOUND_IsPlaying(int) override { return g_fake.playing; }
     int FSOUND_Stream_GetTime(FSOUND_STREAM*) override { return g_fake.positionMs; }
     void FSOUND_Stream_Close(FSOUND_STREAM* stream) override { log("StreamClose", stream); }
@@ -122,9 +123,15 @@ TEST_F(MusicSyncronizerTest, OpensTheMusicPausedAndClosesTheLibraryWhenDestroyed
         EXPECT_TRUE(MusicSyncronizer::isLibraryLoaded());
     }
     const std::vector<std::string> expected = {
-        "GetVersion",       "Init 44100 1 0",       "SetBufferSize 50",
-        "OpenFile " + m_music + " 131376 0", "PlayEx -1 stream null paused", "SetPan 3 -1",
-        "SetVolume -3 160", "StreamClose stream",   "Close",
+        "GetVersion",
+        "Init 44100 1 0",
+        "SetBufferSize 50",
+        "OpenFile " + m_music + " 131376 0",
+        "PlayEx -1 stream null paused",
+        "SetPan 3 -1",
+        "SetVolume -3 160",
+        "StreamClose stream",
+        "Close",
     };
     EXPECT_EQ(g_fake.calls, expected);
 }
@@ -218,11 +225,11 @@ TEST_F(MusicSyncronizerTest, PauseFreezesAndResumeSeeksTheMusicToThePausedTime) 
 TEST_F(MusicSyncronizerTest, FollowsTheMusicOnlyWhenItDriftsMoreThanATenth) {
     struct Case {
         int musicMs;
-        float expected;        // reading at counter time 2.0
-        float expectedLater;   // one second later, the music no longer playing
+        float expected;       // reading at counter time 2.0
+        float expectedLater;  // one second later, the music no longer playing
     };
     const std::vector<Case> cases = {
-        {2000, 2.0f, 3.0f}, {2090, 2.0f, 3.0f}, {1910, 2.0f, 3.0f},
+        {2000, 2.0f, 3.0f},   {2090, 2.0f, 3.0f},   {1910, 2.0f, 3.0f},
         {2110, 2.11f, 3.11f}, {1890, 1.89f, 2.89f}, {7000, 7.0f, 8.0f},
     };
     for (const Case& c : cases) {
@@ -258,8 +265,8 @@ TEST_F(MusicSyncronizerTest, StopPausesTheMusicAndStartBeginsAgain) {
     EXPECT_TRUE(clock->isFinished());
     EXPECT_FLOAT_EQ(clock->getTime(), 0.0f);
     clock->start();
-    EXPECT_EQ(g_fake.calls, (std::vector<std::string>{"SetPaused 3 1", "SetTime stream 1000",
-                                                     "SetPaused 3 0"}));
+    EXPECT_EQ(g_fake.calls,
+              (std::vector<std::string>{"SetPaused 3 1", "SetTime stream 1000", "SetPaused 3 0"}));
     g_fake.playing = false;
     m_counter.advance(0.25);
     EXPECT_FLOAT_EQ(clock->getTime(), 1.25f);

@@ -1,12 +1,11 @@
 // Curves against their closed forms: the torus spiral and its frame, paths
 // through keyed points, and sums.
-#include "Parser/Functions/Curves.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
+#include "Parser/Functions/Curves.h"
 #include "Support/TestKit.h"
 
 namespace Vexa {
@@ -56,10 +55,11 @@ protected:
 };
 
 TEST_F(CurveScript, TorusFrameIsRightHandedAndOrthonormalForAnyAxis) {
-    const char* axes[] = {"< 1 0 0 >", "< 0 1 0 >", "< 0 0 -2 >", "< 1 2 3 >", "< -3 0.1 0.2 >",
-                          "< 1 1 1 >", "< 0 5 -5 >"};
+    const char* axes[] = {"< 1 0 0 >",      "< 0 1 0 >", "< 0 0 -2 >", "< 1 2 3 >",
+                          "< -3 0.1 0.2 >", "< 1 1 1 >", "< 0 5 -5 >"};
     for (const char* axis : axes) {
-        auto* torus = static_cast<TorusCurve*>(curve(std::string("TorusCurve { axis = ") + axis + " }"));
+        auto* torus =
+            static_cast<TorusCurve*>(curve(std::string("TorusCurve { axis = ") + axis + " }"));
         const Vec3f e1 = torus->e1(), e2 = torus->e2(), a = torus->axis();
         const Vec3f* frame[] = {&e1, &e2, &a};
         for (int i = 0; i < 3; ++i)
@@ -109,8 +109,9 @@ TEST_F(CurveScript, TorusWindsAroundItsRing) {
 }
 
 TEST_F(CurveScript, EnvelopeCurveFollowsItsKeys) {
-    Curve3dObject* c = curve("EnvelopeCurve3d { key = ( 1 < 0 0 0 > 2 < 1 2 3 > "
-                             "3 FIXED ( < 0 1 0 > < 1 0 0 > ) 5 < 2 2 2 > ) post = \"CYCLE\" }");
+    Curve3dObject* c = curve(
+        "EnvelopeCurve3d { key = ( 1 < 0 0 0 > 2 < 1 2 3 > "
+        "3 FIXED ( < 0 1 0 > < 1 0 0 > ) 5 < 2 2 2 > ) post = \"CYCLE\" }");
     EXPECT_EQ(c->beginParameter(), 1.0f);
     EXPECT_EQ(c->endParameter(), 5.0f);
     expectVecNear(c->position(2.0f), 1, 2, 3, 1e-6f, "key 2");
@@ -119,16 +120,18 @@ TEST_F(CurveScript, EnvelopeCurveFollowsItsKeys) {
                   c->position(2.5f)[2], 1e-6f, "post cycle");
     expectDerivativeMatches(c, "envelope curve");
 
-    Curve3dObject* ranged = curve("EnvelopeCurve3d { key = ( 0 < 0 0 0 > 1 < 1 1 1 > ) "
-                                  "begin = -1 end = 4 type = \"STEP\" }");
+    Curve3dObject* ranged = curve(
+        "EnvelopeCurve3d { key = ( 0 < 0 0 0 > 1 < 1 1 1 > ) "
+        "begin = -1 end = 4 type = \"STEP\" }");
     EXPECT_EQ(ranged->beginParameter(), -1.0f);
     EXPECT_EQ(ranged->endParameter(), 4.0f);
     expectVecNear(ranged->position(0.9f), 0, 0, 0, 0, "step");
 }
 
 TEST_F(CurveScript, CurveSums) {
-    parser().parseString("t = TorusCurve { radius1 = 2 rotations = 3 }"
-                         "e = EnvelopeCurve3d { key = ( -1 < 0 0 0 > 9 < 10 -10 5 > ) }");
+    parser().parseString(
+        "t = TorusCurve { radius1 = 2 rotations = 3 }"
+        "e = EnvelopeCurve3d { key = ( -1 < 0 0 0 > 9 < 10 -10 5 > ) }");
     auto* torus = static_cast<Curve3dObject*>(parser().lookup("t"));
     auto* env = static_cast<Curve3dObject*>(parser().lookup("e"));
 

@@ -1,11 +1,10 @@
 // The speedometer, the time printer, the test handler and the tapper.
-#include "Parser/Functions/Diagnostics.h"
-
 #include <gtest/gtest.h>
 
 #include <iostream>
 #include <string>
 
+#include "Parser/Functions/Diagnostics.h"
 #include "Parser/IniCommands.h"
 #include "Support/TestKit.h"
 
@@ -29,7 +28,8 @@ protected:
     std::string updateAt(IniObject* speedometer, double seconds) {
         m_counter.advance(seconds - m_now);
         m_now = seconds;
-        return printed(speedometer, SimpleCommand(static_cast<float>(seconds), CommandKinds::Update()));
+        return printed(speedometer,
+                       SimpleCommand(static_cast<float>(seconds), CommandKinds::Update()));
     }
 
     Testing::FakeCounter m_counter;
@@ -58,7 +58,8 @@ TEST_F(DiagnosticsTest, SpeedometerDefaultsAndDisabling) {
 
 TEST_F(DiagnosticsTest, TimePrinterPrintsTheCommandTime) {
     IniObject* printer = eval("TimePrinter ()");
-    EXPECT_EQ(printed(printer, SimpleCommand(1.25f, CommandKinds::Update())), "command time: 1.25\n");
+    EXPECT_EQ(printed(printer, SimpleCommand(1.25f, CommandKinds::Update())),
+              "command time: 1.25\n");
     EXPECT_EQ(printed(printer, SimpleCommand(1.25f, CommandKinds::Draw())), "");
     EXPECT_EQ(printed(printer, SimpleCommand(0.0f, CommandKinds::Print())), "[TimePrinter]\n");
 }

@@ -1,12 +1,11 @@
 // Textures of the OpenGL machine on a real context: formats and their
 // channel order, rectangle textures and their coordinate scales, the upload
 // rules, locking and orientation.
-#include "Rendering/OpenGL/TextureGL.h"
-
 #include <functional>
 #include <vector>
 
 #include "Rendering/OpenGL/MachineFixtureGL.h"
+#include "Rendering/OpenGL/TextureGL.h"
 
 namespace Vexa {
 namespace {
@@ -46,8 +45,8 @@ TEST_F(TextureGLTest, UploadsEachFormatInItsDeclaredChannelOrder) {
 
 TEST_F(TextureGLTest, TopRowOfAnUploadLiesAtVZero) {
     std::unique_ptr<Texture> texture(machine().createTexture(2, 2, FORMAT_RGB8, 1, false));
-    const uint8_t pixels[] = {0, 0, 255, 0, 0, 255,   // top row red
-                              255, 0, 0, 255, 0, 0};  // bottom row blue
+    const uint8_t pixels[] = {0,   0, 255, 0,   0, 255,  // top row red
+                              255, 0, 0,   255, 0, 0};   // bottom row blue
     texture->setMinFilter(0);
     texture->setMagFilter(0);
     texture->update(pixels);
@@ -168,7 +167,7 @@ TEST_F(TextureGLTest, LockRectAndUpdateRectChangeOnlyTheirRectangle) {
 
 TEST_F(TextureGLTest, CubeFacesAreSampledByDirection) {
     std::unique_ptr<Texture> cube(machine().createCubeTexture(2, FORMAT_RGB8, 1, 0));
-    const uint8_t faceColors[6][3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0},
+    const uint8_t faceColors[6][3] = {{0, 0, 255},   {0, 255, 0},   {255, 0, 0},
                                       {0, 255, 255}, {255, 0, 255}, {255, 255, 0}};
     for (int face = 0; face < 6; ++face) {
         std::vector<uint8_t> pixels;
