@@ -120,6 +120,10 @@ std::string text(const T* resource) {
 }  // namespace Recording
 
 class RecordingRenderMachine : public RenderMachine {
+    using Named = Recording::Named;
+    using Floats = Recording::Floats;
+    using Ints = Recording::Ints;
+
 public:
     static constexpr int kTextureUnits = 4;
     static constexpr int kLights = 8;
@@ -157,7 +161,7 @@ public:
         log("drawIndexedPrimitive", primitive(type), base, minIndex, vertices, first, count);
     }
     void setTextureCoordGen(int stage, int mode) override {
-        log("setTextureCoordGen", stage, Recording::Named{Enums::texCoordGen, mode});
+        log("setTextureCoordGen", stage, Named{Enums::texCoordGen, mode});
     }
     void setMaterial(const Color* diffuse, const Color* ambient, const Color* specular, float power,
                      const Color* emissive) override {
@@ -168,9 +172,7 @@ public:
     void setFog(bool enable) override { log("setFog", enable); }
     void setFogRangeBased(bool rangeBased) override { log("setFogRangeBased", rangeBased); }
     void setFogColor(const Color* color) override { log("setFogColor", color); }
-    void setFogMode(int mode) override {
-        log("setFogMode", Recording::Named{Enums::fogMode, mode});
-    }
+    void setFogMode(int mode) override { log("setFogMode", Named{Enums::fogMode, mode}); }
     void enableFogVertexMode(bool enable) override { log("enableFogVertexMode", enable); }
     void setFogParameters(float start, float end, float density) override {
         log("setFogParameters", start, end, density);
@@ -187,13 +189,13 @@ public:
     VertexShader* createVertexShader(const char* text) override;
     void setVertexShader(VertexShader* shader) override { log("setVertexShader", shader); }
     void setVertexConstantF(int first, const float* values, int count) override {
-        log("setVertexConstantF", first, Recording::Floats{values, 4 * count}, count);
+        log("setVertexConstantF", first, Floats{values, 4 * count}, count);
     }
     void setVertexConstantB(int first, const int* values, int count) override {
-        log("setVertexConstantB", first, Recording::Ints{values, count}, count);
+        log("setVertexConstantB", first, Ints{values, count}, count);
     }
     void setVertexConstantI(int first, const int* values, int count) override {
-        log("setVertexConstantI", first, Recording::Ints{values, 4 * count}, count);
+        log("setVertexConstantI", first, Ints{values, 4 * count}, count);
     }
     void setVertexConstantMatrix(int first, int selector) override {
         log("setVertexConstantMatrix", first, selector);
@@ -202,13 +204,13 @@ public:
     PixelShader* createPixelShader(const char* text) override;
     void setPixelShader(PixelShader* shader) override { log("setPixelShader", shader); }
     void setPixelConstantF(int first, const float* values, int count) override {
-        log("setPixelConstantF", first, Recording::Floats{values, 4 * count}, count);
+        log("setPixelConstantF", first, Floats{values, 4 * count}, count);
     }
     void setPixelConstantB(int first, const int* values, int count) override {
-        log("setPixelConstantB", first, Recording::Ints{values, count}, count);
+        log("setPixelConstantB", first, Ints{values, count}, count);
     }
     void setPixelConstantI(int first, const int* values, int count) override {
-        log("setPixelConstantI", first, Recording::Ints{values, 4 * count}, count);
+        log("setPixelConstantI", first, Ints{values, 4 * count}, count);
     }
     Texture* createTexture(int width, int height, unsigned format, int mipLevels,
                            bool targetable) override;
@@ -230,25 +232,23 @@ public:
     void setDepthBias(float constant, float linear) override {
         log("setDepthBias", constant, linear);
     }
-    void setFillMode(int mode) override {
-        log("setFillMode", Recording::Named{Enums::fillMode, mode});
-    }
+    void setFillMode(int mode) override { log("setFillMode", Named{Enums::fillMode, mode}); }
     void setAlphaTest(bool enable) override { log("setAlphaTest", enable); }
     void setAlphaFunc(int func, float reference) override {
         log("setAlphaFunc", compare(func), reference);
     }
     void setBlend(bool enable) override { log("setBlend", enable); }
     void setBlendFunc(int source, int destination) override {
-        log("setBlendFunc", Recording::Named{Enums::blendFactor, source},
-            Recording::Named{Enums::blendFactor, destination});
+        log("setBlendFunc", Named{Enums::blendFactor, source},
+            Named{Enums::blendFactor, destination});
     }
     void setBlendOperation(int operation) override {
-        log("setBlendOperation", Recording::Named{Enums::blendOperation, operation});
+        log("setBlendOperation", Named{Enums::blendOperation, operation});
     }
     void setBlendColor(const Color* color) override { log("setBlendColor", color); }
     void setCulling(bool enable) override { log("setCulling", enable); }
     void setCullingMode(int mode) override {
-        log("setCullingMode", Recording::Named{Enums::cullingMode, mode});
+        log("setCullingMode", Named{Enums::cullingMode, mode});
     }
     void setClipPlanes(bool enable) override { log("setClipPlanes", enable); }
     void setClipPlaneMask(unsigned mask) override { log("setClipPlaneMask", mask); }
@@ -318,11 +318,11 @@ private:
         m_log->lines.push_back(Recording::call(operation, args...) + " -> " + name);
         return name;
     }
-    static Recording::Named primitive(unsigned type);
-    static Recording::Named matrixKind(unsigned kind);
-    static Recording::Named textureFormat(unsigned format);
-    static Recording::Named stencil(unsigned operation);
-    static Recording::Named compare(int func) { return {Enums::compareFunc, func}; }
+    static Named primitive(unsigned type);
+    static Named matrixKind(unsigned kind);
+    static Named textureFormat(unsigned format);
+    static Named stencil(unsigned operation);
+    static Named compare(int func) { return {Enums::compareFunc, func}; }
     std::vector<RenderState::Entry> stateEntries() const;
 
     std::shared_ptr<Recording::Log> m_log = std::make_shared<Recording::Log>();
