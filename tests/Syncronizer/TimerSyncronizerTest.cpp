@@ -1,8 +1,10 @@
-#include "Syncronizer/TimerSyncronizer.h"
-
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
+
 #include "Support/TestKit.h"
+#include "Syncronizer/TimerSyncronizer.h"
 
 namespace Vexa {
 namespace {
@@ -20,89 +22,52 @@ TEST(PerformanceTimer, MeasuresSecondsSinceConstructionOrReset) {
     EXPECT_DOUBLE_EQ(timer.elapsed(), 0.5);
 }
 
-// One step of a scenario: move the counter, optionally act on the clock,
-// then read it.
-enum class Action { None, Start, Pause, Stop };
-struct Step {
-    double advance;
-    Action action;
-    float expectedTime;
-    bool expectFinished;
-    bool expectPaused;
-};
+// A clock's speed, start and stop, and its steps: each moves the counter by
+// some seconds, acts on the clock (s start, p pause, x stop, - nothing), then
+// reads its time and state (r running, p paused, f finished).
 struct Scenario {
-    const char* name;
     float speed, start, stop;
-    std::vector<Step> steps;
+    const char* steps;
 };
 
 TEST(TimerSyncronizer, FollowsStartPauseResumeStopAndRange) {
-    const std::vector<Scenario> scenarios = {
-        {"reads zero before start", 1, 0, 1000000,
-         {{0.0, Action::None, 0.0f, true, false}, {3.0, Action::None, 0.0f, true, false}}},
-        {"defaults run one second per second from zero", 1, 0, 1000000,
-         {{2.0, Action::Start, 0.0f, false, false},
-          {1.5, Action::None, 1.5f, false, false},
-          {100.0, Action::None, 101.5f, false, false}}},
-        {"speed two from ten to twenty ends after five seconds", 2, 10, 20,
-         {{0.0, Action::Start, 10.0f, false, false},
-          {2.5, Action::None, 15.0f, false, false},
-          {2.5, Action::None, 20.0f, false, false},
-          {0.25, Action::None, 0.0f, true, false},
-          {1.0, Action::None, 0.0f, true, false}}},
-        {"stop below start finishes at the first reading", 1, 5, 4,
-         {{0.0, Action::Start, 0.0f, true, false}}},
-        {"pause freezes and resume continues where it stopped", 1, 3, 100,
-         {{0.0, Action::Start, 3.0f, false, false},
-          {1.0, Action::Pause, 4.0f, false, true},
-          {5.0, Action::None, 4.0f, false, true},
-          {0.0, Action::Start, 4.0f, false, false},
-          {2.0, Action::None, 6.0f, false, false},
-          {1.0, Action::Pause, 7.0f, false, true},
-          {1.0, Action::Start, 7.0f, false, false},
-          {0.5, Action::None, 7.5f, false, false}}},
-        {"paused time is not scaled into the clock", 2, 0, 100,
-         {{0.0, Action::Start, 0.0f, false, false},
-          {1.0, Action::Pause, 2.0f, false, true},
-          {4.0, Action::Start, 2.0f, false, false},
-          {1.0, Action::None, 4.0f, false, false}}},
-        {"stop finishes and start begins again at start", 1, 2, 100,
-         {{0.0, Action::Start, 2.0f, false, false},
-          {3.0, Action::Stop, 0.0f, true, false},
-          {1.0, Action::Start, 2.0f, false, false},
-          {1.0, Action::None, 3.0f, false, false}}},
-        {"stop clears a pause", 1, 0, 100,
-         {{0.0, Action::Start, 0.0f, false, false},
-          {1.0, Action::Pause, 1.0f, false, true},
-          {1.0, Action::Stop, 0.0f, true, false},
-          {1.0, Action::Start, 0.0f, false, false},
-          {0.5, Action::None, 0.5f, false, false}}},
-        {"start while running changes nothing", 1, 0, 100,
-         {{0.0, Action::Start, 0.0f, false, false},
-          {2.0, Action::Start, 2.0f, false, false},
-          {1.0, Action::None, 3.0f, false, false}}},
-        {"running past stop while paused finishes on resume", 1, 0, 2,
-         {{0.0, Action::Start, 0.0f, false, false},
-          {1.5, Action::Pause, 1.5f, false, true},
-          {10.0, Action::Start, 1.5f, false, false},
-          {1.0, Action::None, 0.0f, true, false}}},
+    const Scenario scenarios[] = {
+        // Zero before start; then one second per second from the start.
+        {1, 0, 1e6, "0 - 0 f  3 - 0 f  2 s 0 r  1.5 - 1.5 r  100 - 101.5 r"},
+        // Speed two from ten to twenty ends after five seconds.
+        {2, 10, 20, "0 s 10 r  2.5 - 15 r  2.5 - 20 r  0.25 - 0 f  1 - 0 f"},
+        // A stop below the start finishes at the first reading.
+        {1, 5, 4, "0 s 0 f"},
+        // Pause freezes and resume continues where it stopped.
+        {1, 3, 100, "0 s 3 r  1 p 4 p  5 - 4 p  0 s 4 r  2 - 6 r  1 p 7 p  1 s 7 r  0.5 - 7.5 r"},
+        // Paused time is not scaled into the clock.
+        {2, 0, 100, "0 s 0 r  1 p 2 p  4 s 2 r  1 - 4 r"},
+        // Stop finishes, clears a pause, and start begins again at the start.
+        {1, 2, 100, "0 s 2 r  1 p 3 p  3 x 0 f  1 s 2 r  1 - 3 r"},
+        // Start while running changes nothing.
+        {1, 0, 100, "0 s 0 r  2 s 2 r  1 - 3 r"},
+        // Running past the stop while paused finishes on resume.
+        {1, 0, 2, "0 s 0 r  1.5 p 1.5 p  10 s 1.5 r  1 - 0 f"},
     };
     for (const Scenario& scenario : scenarios) {
-        SCOPED_TRACE(scenario.name);
         FakeCounter counter;
         counter.advance(7.0);  // the clock must not depend on the counter's origin
         TimerSyncronizer clock(scenario.speed, scenario.start, scenario.stop, &counter);
-        for (std::size_t i = 0; i < scenario.steps.size(); ++i) {
-            SCOPED_TRACE("step " + std::to_string(i));
-            const Step& step = scenario.steps[i];
-            counter.advance(step.advance);
-            if (step.action == Action::Start) clock.start();
-            if (step.action == Action::Pause) clock.pause();
-            if (step.action == Action::Stop) clock.stop();
-            EXPECT_FLOAT_EQ(clock.getTime(), step.expectedTime);
-            EXPECT_EQ(clock.isFinished(), step.expectFinished);
-            EXPECT_EQ(clock.isPaused(), step.expectPaused);
+        std::istringstream steps(scenario.steps);
+        double advance = 0;
+        char action = 0, state = 0;
+        float time = 0;
+        for (int step = 0; steps >> advance >> action >> time >> state; ++step) {
+            SCOPED_TRACE(std::string(scenario.steps) + ": step " + std::to_string(step));
+            counter.advance(advance);
+            if (action == 's') clock.start();
+            if (action == 'p') clock.pause();
+            if (action == 'x') clock.stop();
+            EXPECT_FLOAT_EQ(clock.getTime(), time);
+            EXPECT_EQ(clock.isFinished(), state == 'f');
+            EXPECT_EQ(clock.isPaused(), state == 'p');
         }
+        EXPECT_TRUE(steps.eof()) << "unread steps: " << scenario.steps;
     }
 }
 
