@@ -30,6 +30,7 @@ public:
 class F_TestProbe : public IniFunction {
 public:
     IniObject* create() override {
+        ++calls;
         auto* probe = new ProbeObject();
         try {
             if (body) body(*this, *probe);
@@ -40,6 +41,7 @@ public:
         return probe;
     }
     std::function<void(F_TestProbe&, ProbeObject&)> body;
+    int calls = 0;
 
     using IniFunction::bindElementNumber;
     using IniFunction::bindElementVec3;
@@ -89,9 +91,10 @@ protected:
     P* probe(const std::string& argument, Body body, const std::string& before = "") {
         reset();
         s_probe.body = std::move(body);
-        IniObject* made = run(before + "p = TestProbe " + argument, "p");
-        EXPECT_TRUE(IniObject::isOfType(made, probeType())) << argument;
-        return static_cast<P*>(made);
+        const int calls = s_probe.calls;
+        run(before + "p = TestProbe " + argument, "p");
+        EXPECT_EQ(s_probe.calls, calls + 1) << argument;
+        return static_cast<P*>(parser().lookup("p"));
     }
     // The message of the accessor error alone, unwrapped from "While evaluating".
     std::string error(const std::string& argument, Body body) {
