@@ -146,6 +146,7 @@ public:
     IniObject* create() override {
         auto* consumer = new FieldConsumer();
         bindNumber("value", &consumer->field, 0.0f);
+        bindVec3("vector", &consumer->vector, Vec3f{});
         return consumer;
     }
 };

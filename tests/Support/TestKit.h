@@ -71,13 +71,14 @@ public:
     void execute(CommandObject& command) override;
 };
 
-// `TestFieldConsumer { value = ... }`: an object whose field is bound to the
-// parameter "value" (0 when absent).
+// `TestFieldConsumer { value = ... vector = ... }`: an object whose fields are
+// bound to the parameters "value" and "vector" (zero when absent).
 class FieldConsumer : public IniObject {
 public:
     static const TypeObject* typeObject();
     const TypeObject* type() const override { return typeObject(); }
     float field = -1.0f;
+    Vec3f vector;
 };
 
 // `TestCommandRecorder "name"`: writes every command it receives into
