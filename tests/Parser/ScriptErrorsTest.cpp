@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "Support/RecordingRenderMachine.h"
 #include "Support/TestKit.h"
 
 namespace Vexa {
@@ -23,6 +24,11 @@ std::string at(int line, const std::string& message) {
 // The message of a function's parameter error, wrapped with the call's text.
 std::string evaluating(int line, const std::string& call, const std::string& message) {
     return at(line, "While evaluating " + call + ":\n" + message);
+}
+
+// A script after a graphics system on the recording machine, on one line.
+std::string graphics(const std::string& script) {
+    return "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 } " + script;
 }
 
 struct ScriptError {
@@ -151,6 +157,21 @@ const ScriptError kErrors[] = {
     // The channel's own error is fatal, not a function error.
     {"x = Envelope4d { key = ( 0 < 0 0 0 0 > \"degree\" 2 ) }",
      {kFatal, "Degree Error, Error error..."}},
+    // Rendering objects, with a graphics system on the recording machine.
+    {graphics("x = ColorWriteMask ( 1 1 1 )"), {kFunction, "4 parameters expected"}},
+    {graphics("x = TextureCube { files = ( 1 2 ) }"), {kFunction, "Exactly 6 files was expected"}},
+    {graphics("x = TextureCube { files = ( 1 2 3 4 5 6 ) }"), {kFunction, "Object is not file"}},
+    {graphics("x = SetViewport { target = MainWindow { } width = 0.5 }"),
+     {kFatal, evaluating(1, "SetViewport { target -> [RenderTarget], width -> 0.5,}",
+                         "Name 'x' is not defined.")}},
+    {graphics("x = State { cullingMode = 3 }"),
+     {kFunction, "cullingMode must be 1 (counter-clockwise) or 2 (clockwise)."}},
+    {"x = GraphicsSystem { type = \"dx\" width = 1 height = 1 }",
+     {kFunction,
+      "Render machine creation failed:"
+      "The Direct3D render machine is not available on this system."}},
+    {"x = GraphicsSystem { type = \"GL\" width = 1 height = 1 }",
+     {"Exception", "Invalid machine type. Try 'gl' or 'dx'."}},
     // Files and archives.
     {"x = File ( )", {kFunction, "Only one parameter was expected."}},
     {"x = GZipFile ( \"a\" \"b\" )", {kFunction, "Only one parameter was expected."}},
@@ -170,9 +191,16 @@ const ScriptError kErrors[] = {
       evaluating(1, "Syncronizer { music -> 1,}", "music is Number. String was expected.")}},
 };
 
+std::unique_ptr<RenderMachine> makeRecording() {
+    return std::make_unique<RecordingRenderMachine>();
+}
+
 TEST(ScriptErrors, EachEndsInItsClassAndExactMessage) {
+    const RenderMachineFactory gl = registeredRenderMachine("gl");
+    registerRenderMachine("gl", &makeRecording);
     for (const ScriptError& e : kErrors)
         EXPECT_EQ(Testing::scriptOutcome(e.script), e.outcome) << e.script;
+    registerRenderMachine("gl", gl);
 }
 
 }  // namespace
