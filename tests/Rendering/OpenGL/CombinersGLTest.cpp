@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Rendering/OpenGL/CombinersGL.h"
-#include "Rendering/OpenGL/MachineFixtureGL.h"
+#include "Support/MachineFixtureGL.h"
 
 namespace Vexa {
 namespace {
@@ -63,7 +63,7 @@ TEST(CombinerProgram, RefusesValuesOutsideTheEnumerations) {
          "Invalid combiner stage alpha operation"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(failureOf([&] { validateCombinerStage(c.stage); }), c.message);
+        EXPECT_EQ(messageOf([&] { validateCombinerStage(c.stage); }), c.message);
 }
 
 // A colour with the arithmetic the expected values need, channel by channel.

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "Common/DataBlock.h"
-#include "Rendering/OpenGL/MachineFixtureGL.h"
+#include "Support/MachineFixtureGL.h"
 #include "Rendering/OpenGL/TextureGL.h"
 
 namespace Vexa {
@@ -64,7 +64,7 @@ Bytes patched(Bytes bytes, size_t at, uint8_t value) {
 }
 
 std::string decodeFailure(const Bytes& bytes) {
-    return failureOf([&] {
+    return messageOf([&] {
         ImageIL image;
         image.decode(bytes.data(), bytes.size());
         image.textureFormat();
@@ -106,7 +106,7 @@ TEST(ImageIL, DecodesTheVariantsThatToolsWrite) {
         const bool grey = c.picture == Grey || c.picture == GreyAlpha;
         const int channels = c.picture == Colour ? 3 : c.picture == Grey ? 1 : 4;
         ImageIL image;
-        ASSERT_EQ(failureOf([&] { image.decode(file.data(), file.size()); }), "no failure");
+        ASSERT_EQ(messageOf([&] { image.decode(file.data(), file.size()); }), "no error");
         EXPECT_EQ(image.textureFormat(), unsigned(channels == 3 ? FORMAT_RGB8 : channels == 4 ? FORMAT_ARGB8 : FORMAT_L8));
         ASSERT_EQ(image.width(), 4 * c.scale);
         ASSERT_EQ(image.height(), 4 * c.scale);
@@ -267,7 +267,7 @@ TEST_F(ImageLoaderILTest, LoadsFromADataBlockWhichItLeavesUnloadedAndFromANamedF
     std::unique_ptr<Texture> named(
         loader->loadTexture(imagePath("palette-alpha.png").c_str(), TextureDescription()));
     EXPECT_EQ(static_cast<BaseTextureGL*>(named.get())->width(), 4);
-    EXPECT_EQ(failureOf([&] { delete loader->loadTexture("no/such/image.png", TextureDescription()); }),
+    EXPECT_EQ(messageOf([&] { delete loader->loadTexture("no/such/image.png", TextureDescription()); }),
               "IL_COULD_NOT_OPEN_FILE");
 }
 
@@ -282,7 +282,7 @@ TEST_F(ImageLoaderILTest, ForcedSizeRescalesTheImage) {
     EXPECT_EQ(static_cast<BaseTextureGL*>(texture.get())->width(), 16);
     EXPECT_EQ(static_cast<BaseTextureGL*>(texture.get())->height(), 8);
     description.width = 1 << 20;
-    EXPECT_EQ(failureOf([&] { delete loader->loadTexture(block, description); }),
+    EXPECT_EQ(messageOf([&] { delete loader->loadTexture(block, description); }),
               "Invalid texture dimensions.");
 }
 
@@ -290,7 +290,7 @@ TEST_F(ImageLoaderILTest, CubeTexturesNeedSquarePowerOfTwoImages) {
     MemoryBlock small(fixture("rgb.png")), large(fixture("baseline.jpg"));  // 4x4 and 32x32
     const DataBlock* faces[6] = {&small, &small, &small, &large, &small, &small};
     std::unique_ptr<ImageLoader> loader(machine().createImageLoader());
-    EXPECT_EQ(failureOf([&] { delete loader->loadCubeTexture(faces, TextureDescription()); }),
+    EXPECT_EQ(messageOf([&] { delete loader->loadCubeTexture(faces, TextureDescription()); }),
               "Invalid texture dimensions.");
     TextureDescription forced;
     forced.forceSize = true;
@@ -298,7 +298,7 @@ TEST_F(ImageLoaderILTest, CubeTexturesNeedSquarePowerOfTwoImages) {
     std::unique_ptr<Texture> cube(loader->loadCubeTexture(faces, forced));
     EXPECT_EQ(static_cast<BaseTextureGL*>(cube.get())->target(), GLenum(GL_TEXTURE_CUBE_MAP));
     forced.width = forced.height = 6;
-    EXPECT_EQ(failureOf([&] { delete loader->loadCubeTexture(faces, forced); }),
+    EXPECT_EQ(messageOf([&] { delete loader->loadCubeTexture(faces, forced); }),
               "Invalid texture dimensions.");
 }
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Rendering/OpenGL/ExtensionsGL.h"
-#include "Rendering/OpenGL/MachineFixtureGL.h"
+#include "Support/MachineFixtureGL.h"
 #include "Rendering/OpenGL/ProgramsGL.h"
 #include "Rendering/OpenGL/UtilsGL.h"
 
@@ -217,8 +217,8 @@ TEST_F(RenderMachineGLTest, ModelviewAppliesWorldBeforeView) {
     expectPixel(kSize * 3 / 4, kMid, {0, 255, 0, 255}, "x = 0.5");
 
     const Matrix before = *machine().getMatrix(MATRIX_WORLD);
-    EXPECT_EQ(failureOf([&] { machine().setMatrix(&view, 3); }), "Bad matrix type.");
-    EXPECT_EQ(failureOf([&] { machine().multMatrix(&view, 3); }), "Bad matrix type.");
+    EXPECT_EQ(messageOf([&] { machine().setMatrix(&view, 3); }), "Bad matrix type.");
+    EXPECT_EQ(messageOf([&] { machine().multMatrix(&view, 3); }), "Bad matrix type.");
     EXPECT_EQ(std::memcmp(machine().getMatrix(MATRIX_WORLD)->m, before.m, sizeof(before.m)), 0);
 
     // multMatrix multiplies on the right: world = translate(1) * translate(-1.5).
@@ -266,7 +266,7 @@ TEST_F(RenderMachineGLTest, ProgramErrorShowsPositionAndMarksTheText) {
     const std::string text = "!!ARBvp1.0\nMOV result.position, vertex.position;\nEND\n";
     std::string broken = text;
     broken[2] = '#';
-    const std::string message = failureOf([&] { delete machine().createVertexShader(broken.c_str()); });
+    const std::string message = messageOf([&] { delete machine().createVertexShader(broken.c_str()); });
     const std::string prefix = "loadProgram: error at position: ";
     ASSERT_EQ(message.rfind(prefix, 0), 0u) << message;
     const size_t firstBreak = message.find('\n');
@@ -281,7 +281,7 @@ TEST_F(RenderMachineGLTest, ProgramErrorShowsPositionAndMarksTheText) {
     std::unique_ptr<VertexShader> good(machine().createVertexShader(text.c_str()));
     machine().setVertexShader(good.get());
     const GLuint bound = boundProgramGL(GL_VERTEX_PROGRAM_ARB);
-    failureOf([&] { delete machine().createVertexShader(broken.c_str()); });
+    messageOf([&] { delete machine().createVertexShader(broken.c_str()); });
     EXPECT_EQ(boundProgramGL(GL_VERTEX_PROGRAM_ARB), bound);
     GLint deviceBound = 0;
     gl().glGetProgramivARB(GL_VERTEX_PROGRAM_ARB, GL_PROGRAM_BINDING_ARB, &deviceBound);
@@ -398,7 +398,7 @@ TEST_F(RenderMachineGLTest, OutOfRangeArgumentsFailWithTheirMessages) {
         {[](RenderMachine& m) { m.setVertexConstantMatrix(0, 4); }, "Invalid parameter name."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(failureOf([&] { c.call(machine()); }), c.message);
+        EXPECT_EQ(messageOf([&] { c.call(machine()); }), c.message);
 }
 
 // A value OpenGL itself refuses comes back under the error's name; debug
@@ -406,7 +406,7 @@ TEST_F(RenderMachineGLTest, OutOfRangeArgumentsFailWithTheirMessages) {
 TEST_F(RenderMachineGLTest, OpenGLErrorsAreReportedByName) {
     const Plane plane;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(failureOf([&] { machine().setClipPlane(1000, &plane); }), "GL_INVALID_ENUM");
+    EXPECT_EQ(messageOf([&] { machine().setClipPlane(1000, &plane); }), "GL_INVALID_ENUM");
     const std::string said = testing::internal::GetCapturedStderr();
 #ifdef NDEBUG
     EXPECT_EQ(said, "");
@@ -415,7 +415,7 @@ TEST_F(RenderMachineGLTest, OpenGLErrorsAreReportedByName) {
     EXPECT_NE(said.find("glClipPlane("), std::string::npos) << said;
 #endif
     // The error is reported once: the next call goes through.
-    EXPECT_EQ(failureOf([&] { machine().setClipPlane(0, &plane); }), "no failure");
+    EXPECT_EQ(messageOf([&] { machine().setClipPlane(0, &plane); }), "no error");
     EXPECT_EQ(errorTextGL(0x0506), "GL error 0x0506");
 }
 

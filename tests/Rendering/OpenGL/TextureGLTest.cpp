@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "Rendering/OpenGL/MachineFixtureGL.h"
+#include "Support/MachineFixtureGL.h"
 #include "Rendering/OpenGL/TextureGL.h"
 
 namespace Vexa {
@@ -113,7 +113,7 @@ TEST_F(TextureGLTest, ArgumentErrorsCarryTheirMessages) {
         {[&] { texture->setWrapMode(3, REPEAT); }, "Invalid wrap type"},
         {[&] { machine().setTexture(units, texture.get()); }, "texNum >= maxTextureUnits"},
     };
-    for (const Case& c : cases) EXPECT_EQ(failureOf(c.call), c.message);
+    for (const Case& c : cases) EXPECT_EQ(messageOf(c.call), c.message);
 }
 
 TEST_F(TextureGLTest, UploadWhileEveryStageIsTakenLeavesUnitZeroAsItWas) {

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "Parser/Exceptions.h"
 #include "Rendering/OpenGL/RenderMachineGL.h"
+#include "Support/TestKit.h"
 
 namespace Vexa {
 
@@ -94,14 +94,6 @@ inline bool near(const std::array<int, 4>& actual, const std::array<int, 4>& exp
     return true;
 }
 
-template <typename Call>
-std::string failureOf(Call call) {
-    try {
-        call();
-    } catch (const Exception& e) {
-        return e.message();
-    }
-    return "no failure";
-}
+using Testing::messageOf;
 
 }  // namespace Vexa
