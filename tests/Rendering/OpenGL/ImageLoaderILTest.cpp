@@ -10,7 +10,6 @@
 #include <iterator>
 #include <vector>
 
-#include "Common/DataBlock.h"
 #include "Support/MachineFixtureGL.h"
 #include "Rendering/OpenGL/TextureGL.h"
 
@@ -227,29 +226,16 @@ TEST(ImageIL, MipLevelsFollowTheSizeRule) {
             << c.requested << " " << c.width << "x" << c.height;
 }
 
-// A data block over bytes of the test.
-class MemoryBlock : public DataBlock {
-public:
-    explicit MemoryBlock(Bytes bytes) : m_bytes(std::move(bytes)) { m_bytes.push_back(0); }
-    void load() override {
-        m_data = reinterpret_cast<char*>(m_bytes.data());
-        m_size = int32_t(m_bytes.size() - 1);
-        m_loaded = true;
-    }
-    void unload() override {
-        m_data = nullptr;
-        m_size = 0;
-        m_loaded = false;
-    }
-
-private:
-    Bytes m_bytes;
+// A data block over the bytes of a fixture.
+struct FixtureBlock : Testing::MemoryBlock {
+    explicit FixtureBlock(const char* name) : MemoryBlock(text(fixture(name))) {}
+    static std::string text(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 };
 
 using ImageLoaderILTest = MachineGLTest;
 
 TEST_F(ImageLoaderILTest, LoadsFromADataBlockWhichItLeavesUnloadedAndFromANamedFile) {
-    MemoryBlock block(fixture("rgb.png"));
+    FixtureBlock block("rgb.png");
     std::unique_ptr<ImageLoader> loader(machine().createImageLoader());
     std::unique_ptr<Texture> texture(loader->loadTexture(block, TextureDescription()));
     EXPECT_FALSE(block.isLoaded());
@@ -272,7 +258,7 @@ TEST_F(ImageLoaderILTest, LoadsFromADataBlockWhichItLeavesUnloadedAndFromANamedF
 }
 
 TEST_F(ImageLoaderILTest, ForcedSizeRescalesTheImage) {
-    MemoryBlock block(fixture("v3-24.bmp"));
+    FixtureBlock block("v3-24.bmp");
     std::unique_ptr<ImageLoader> loader(machine().createImageLoader());
     TextureDescription description;
     description.forceSize = true;
@@ -287,7 +273,7 @@ TEST_F(ImageLoaderILTest, ForcedSizeRescalesTheImage) {
 }
 
 TEST_F(ImageLoaderILTest, CubeTexturesNeedSquarePowerOfTwoImages) {
-    MemoryBlock small(fixture("rgb.png")), large(fixture("baseline.jpg"));  // 4x4 and 32x32
+    FixtureBlock small("rgb.png"), large("baseline.jpg");  // 4x4 and 32x32
     const DataBlock* faces[6] = {&small, &small, &small, &large, &small, &small};
     std::unique_ptr<ImageLoader> loader(machine().createImageLoader());
     EXPECT_EQ(messageOf([&] { delete loader->loadCubeTexture(faces, TextureDescription()); }),
