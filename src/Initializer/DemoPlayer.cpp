@@ -1,6 +1,7 @@
 #include "Initializer/DemoPlayer.h"
 
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "Archive/Archive.h"
@@ -167,30 +168,40 @@ void report(const std::string& line) { std::cerr << line << '\n' << std::flush; 
 
 }  // namespace
 
-void runReportingErrors(const std::function<void()>& body, const std::function<void()>& cleanup) {
+// Errors outside the family (memory exhausted, a fault of the standard
+// library) are reported the same way instead of aborting the program.
+bool runReportingErrors(const std::function<void()>& body, const std::function<void()>& cleanup) {
+    std::string line;
     try {
         body();
+        return false;
     } catch (const CmdLineException& e) {
-        cleanup();
-        report(e.message());
+        line = e.message();
     } catch (const ParseException& e) {
-        cleanup();
-        report("Error while parsing initialization files: " + e.message());
+        line = "Error while parsing initialization files: " + e.message();
     } catch (const ResourceNotFound& e) {
-        cleanup();
-        report("Resource not found: " + e.message());
+        line = "Resource not found: " + e.message();
     } catch (const Exception& e) {
-        cleanup();
-        report("Exception: " + e.message());
+        line = "Exception: " + e.message();
+    } catch (const std::bad_alloc&) {
+        line = "Out of memory";
+    } catch (const std::exception& e) {
+        line = std::string("Internal error: ") + e.what();
+    } catch (...) {
+        line = "Internal error: unknown exception";
     }
+    cleanup();
+    report(line);
+    return true;
 }
 
 // Start-up and the loop run in one guarded region; an error destroys the
 // player first and then prints exactly one line.
 int runPlayer(int argc, const char* const* argv) {
-    auto player = std::make_unique<DemoPlayer>();
+    std::unique_ptr<DemoPlayer> player;
     runReportingErrors(
         [&] {
+            player = std::make_unique<DemoPlayer>();
             player->startup(argc, argv);
             player->run();
             player.reset();

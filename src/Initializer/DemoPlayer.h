@@ -63,8 +63,8 @@ private:
 // answers 0.
 int runPlayer(int argc, const char* const* argv);
 
-// Runs `body`; when it raises an error of the system's exception family,
-// runs `cleanup`, then writes the player's one error line to standard error.
-void runReportingErrors(const std::function<void()>& body, const std::function<void()>& cleanup);
+// Runs `body`; when it raises any error, runs `cleanup`, then writes the
+// player's one error line to standard error and answers true.
+bool runReportingErrors(const std::function<void()>& body, const std::function<void()>& cleanup);
 
 }  // namespace Vexa

@@ -2,14 +2,19 @@
 // The exception family. Every error of the system is one of these, thrown by
 // value and caught by reference. Each carries the message shown to the user,
 // the source unit that raised it (such as "Parser/Parser") and a line there.
+// The family derives from std::exception so that a handler of standard errors
+// never lets one of ours through unreported.
+#include <cstdint>
+#include <exception>
 #include <string>
 #include <utility>
 
-class Exception {
+class Exception : public std::exception {
 public:
     Exception(std::string message, const char* unit, int line)
         : m_message(std::move(message)), m_unit(unit), m_line(line) {}
 
+    const char* what() const noexcept override { return m_message.c_str(); }
     const std::string& message() const { return m_message; }
     const char* unit() const { return m_unit; }
     int line() const { return m_line; }
@@ -61,6 +66,21 @@ class ResourceCorrupted : public Exception {
 public:
     ResourceCorrupted(const std::string& resource, const char* unit, int line)
         : Exception(resource + " corrupted", unit, line), m_resource(resource) {}
+    const std::string& resource() const { return m_resource; }
+
+private:
+    std::string m_resource;
+};
+
+// Outside data larger than what the system agrees to hold, refused before
+// anything of that size is allocated. `limit` is in bytes, a whole number of
+// MiB.
+class ResourceTooLarge : public Exception {
+public:
+    ResourceTooLarge(const std::string& resource, int64_t limit, const char* unit, int line)
+        : Exception(resource + " too large (over " + std::to_string(limit >> 20) + " MiB)", unit,
+                    line),
+          m_resource(resource) {}
     const std::string& resource() const { return m_resource; }
 
 private:

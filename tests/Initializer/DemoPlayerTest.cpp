@@ -11,7 +11,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -121,9 +123,16 @@ public:
 };
 F_TestClock s_testClock;
 
+// A recorder named after a standard error raises that error instead.
 class F_TestRecorder : public IniFunction {
 public:
-    IniObject* create() override { return new Recorder(elementString(0)); }
+    IniObject* create() override {
+        const std::string name = elementString(0);
+        if (name == "bad_alloc") throw std::bad_alloc();
+        if (name == "out_of_range") throw std::out_of_range("vector index");
+        if (name == "int") throw 7;
+        return new Recorder(name);
+    }
 };
 F_TestRecorder s_testRecorder;
 const FunctionEntry kTestFunctions[] = {
@@ -219,24 +228,18 @@ TEST_F(DemoPlayerTest, ClockFinishedAtTheFirstFrameSendsNothingToEvents) {
     EXPECT_EQ(commands(), (Lines{"init Update 0"}));
 }
 
-TEST_F(DemoPlayerTest, EscapeEndsTheLoopAfterTheCurrentFrameAndIsStillForwarded) {
+// Every key event reaches the handler, releases included; only pressing
+// Escape ends the loop, after the current frame.
+TEST_F(DemoPlayerTest, KeysAreForwardedAndEscapeEndsTheLoopAfterTheFrame) {
     g_stage.times = {1, 2, 3, 4};
-    g_stage.input[1] = {[](InputListener& l) { l.key(true, 1); }};
-    const Result r = play(std::string(kShow) + "keyboardHandler = TestRecorder \"keys\"\n");
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(commands(),
-              (Lines{"events Update 1", "events Update 2", "keys Keyboard 2 key=1"}));
-}
-
-TEST_F(DemoPlayerTest, EveryKeyEventIsForwardedIncludingReleases) {
-    g_stage.times = {1, 2};
     g_stage.input[0] = {[](InputListener& l) { l.key(true, 30); },
                         [](InputListener& l) { l.key(false, 30); },
                         [](InputListener& l) { l.key(false, 1); }};
+    g_stage.input[1] = {[](InputListener& l) { l.key(true, 1); }};
     const Result r = play(std::string(kShow) + "keyboardHandler = TestRecorder \"keys\"\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(commands(), (Lines{"events Update 1", "keys Keyboard 1 key=30", "keys Keyboard 1 key=30",
-                                 "keys Keyboard 1 key=1", "events Update 2"}));
+                                 "keys Keyboard 1 key=1", "events Update 2", "keys Keyboard 2 key=1"}));
 }
 
 TEST_F(DemoPlayerTest, MouseEventsReachTheMouseHandlerAsMouseCommands) {
@@ -284,6 +287,9 @@ TEST_F(DemoPlayerTest, StartUpErrorsPrintOneLineAndAnswerZero) {
         {std::string(kShow) + "x = Draw 1",
          "Exception: Ini/demo.ini(4):\nfatal: While evaluating Draw 1:\n"
          "Simple command takes no parameters.\n"},
+        {std::string(kShow) + "x = TestRecorder \"bad_alloc\"", "Out of memory\n"},
+        {std::string(kShow) + "x = TestRecorder \"out_of_range\"", "Internal error: vector index\n"},
+        {std::string(kShow) + "x = TestRecorder \"int\"", "Internal error: unknown exception\n"},
     };
     for (const auto& c : cases) {
         g_stage = Stage();
