@@ -16,8 +16,8 @@ static const char* const kUnit = "Common/FileDataBlock";
 
 namespace {
 
-// The size field is 32 bits wide; anything longer cannot be described.
-constexpr int64_t kMaxSize = INT32_MAX;
+// Well inside the 32-bit size field.
+constexpr int64_t kMaxSize = Platform::kMaxFileSize;
 constexpr int kChunkSize = 65536;
 
 struct FileCloser {
@@ -31,8 +31,7 @@ FileDataBlock::~FileDataBlock() { delete[] m_data; }
 // Reads the whole file into a new buffer of size + 1 bytes, the last one
 // zero. A block that is already loaded keeps its buffer: an archive over
 // this block points into it, so replacing it would leave those dangling.
-// A file longer than the 32-bit size allows is refused before anything is
-// allocated.
+// A file over the size limit is refused before anything is allocated.
 void FileDataBlock::load() {
     if (m_loaded) return;
     std::unique_ptr<std::FILE, FileCloser> file(Platform::openFile(m_path, "rb"));
@@ -40,7 +39,7 @@ void FileDataBlock::load() {
     if (std::fseek(file.get(), 0, SEEK_END) != 0) VEXA_THROW(ResourceCorrupted, m_path);
     const int64_t length = std::ftell(file.get());
     if (length < 0) VEXA_THROW(ResourceCorrupted, m_path);
-    if (length > kMaxSize) VEXA_THROW(Exception, m_path + " too large");
+    if (length > kMaxSize) VEXA_THROW(ResourceTooLarge, m_path, kMaxSize);
     std::rewind(file.get());
 
     std::unique_ptr<char[]> buffer(new char[static_cast<std::size_t>(length) + 1]);
@@ -92,11 +91,14 @@ GZipDataBlock::~GZipDataBlock() { delete[] m_data; }
 // chunks once into a buffer of the exact size plus a zero byte. zlib passes
 // an uncompressed file through unchanged. A truncated or damaged stream makes
 // gzread fail or stop early with an error recorded on the file; both are
-// reported as a corrupted file rather than handing out partial data.
+// reported as a corrupted file rather than handing out partial data. Both
+// the file and what it inflates to are held to the size limit: the file's
+// own size is checked before reading, the inflated size chunk by chunk.
 void GZipDataBlock::load() {
     if (m_loaded) return;
     const std::string resolved = Platform::resolvePath(m_path);
     if (resolved.empty()) VEXA_THROW(ResourceNotFound, m_path);
+    if (Platform::fileSize(resolved) > kMaxSize) VEXA_THROW(ResourceTooLarge, m_path, kMaxSize);
     gzFile file = gzopen(resolved.c_str(), "rb");
     if (!file) VEXA_THROW(ResourceNotFound, m_path);
 
@@ -127,7 +129,7 @@ void GZipDataBlock::load() {
     }
     gzclose(file);
     if (failed) VEXA_THROW(ResourceCorrupted, m_path);
-    if (tooLarge) VEXA_THROW(Exception, m_path + " too large");
+    if (tooLarge) VEXA_THROW(ResourceTooLarge, m_path, kMaxSize);
 
     std::unique_ptr<char[]> buffer(new char[static_cast<std::size_t>(total) + 1]);
     int64_t at = 0;

@@ -3,9 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Parser/Exceptions.h"
 #include "Parser/IniObject.h"
 
 namespace Vexa {
+
+static const char* const kUnit = "Parser/Tokenizer";
 
 namespace {
 
@@ -94,6 +97,8 @@ void tokenize(const char* text, TokenArray& out) {
     // All texts of this call go into one buffer: their total length plus one
     // NUL each never exceeds twice the input.
     const std::size_t length = std::strlen(text);
+    if (static_cast<int64_t>(length) > kMaxScriptLength)
+        VEXA_THROW(ResourceTooLarge, "script text", kMaxScriptLength);
     char* store = new char[2 * length + 1];
     // Scripts average more than four bytes a token; reserving that many
     // spares the copies of a growing array (untouched room costs no memory).

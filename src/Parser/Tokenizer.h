@@ -1,6 +1,6 @@
 #pragma once
 // Cuts script text into name, string, symbol and number tokens in one pass.
-// The tokenizer never fails.
+// The tokenizer fails only on a text over the length limit.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -49,6 +49,11 @@ private:
     std::vector<std::unique_ptr<char[]>> m_texts;
 };
 
+// The longest script text read at once; the token array and its texts take a
+// few times its length.
+constexpr int64_t kMaxScriptLength = int64_t{64} << 20;
+
+// Raises ResourceTooLarge for a text longer than kMaxScriptLength.
 void tokenize(const char* text, TokenArray& out);
 
 }  // namespace Vexa

@@ -2,12 +2,21 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
 #include <vector>
 
+#include "Parser/Exceptions.h"
+
 namespace Vexa::Platform {
+
+static const char* const kUnit = "Platform/FileSystem";
 
 namespace {
 
@@ -137,17 +146,53 @@ std::FILE* openFile(const std::string& path, const char* mode) {
     return file;
 }
 
+int64_t fileSize(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+    return info.st_size;
+}
+
+// The size is checked before reading when the file has one; a pipe or a
+// device is bounded while it is read.
 bool readFile(const std::string& path, std::string& out) {
-    std::FILE* file = openFile(path, "rb");
+    struct Closer {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, Closer> file(openFile(path, "rb"));
     if (!file) return false;
+    struct stat info {};
+    if (::fstat(fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > kMaxFileSize)
+        VEXA_THROW(ResourceTooLarge, path, kMaxFileSize);
     std::string text;
     char buffer[65536];
     std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) return false;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        if (static_cast<int64_t>(text.size() + got) > kMaxFileSize)
+            VEXA_THROW(ResourceTooLarge, path, kMaxFileSize);
+        text.append(buffer, got);
+    }
+    if (std::ferror(file.get())) return false;
     out.swap(text);
+    return true;
+}
+
+// Writing is tried for real with a file made and removed again: permissions,
+// a read-only mount or a full quota all show there.
+bool makeWritableFolder(const std::string& path, std::string& reason) {
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (error) {
+        reason = error.message();
+        return false;
+    }
+    std::string probe = path + "/.write-test-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
     return true;
 }
 

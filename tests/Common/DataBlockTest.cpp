@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "Parser/Exceptions.h"
+#include "Parser/Tokenizer.h"
 #include "Platform/FileSystem.h"
 #include "Support/TempDir.h"
 
@@ -103,20 +105,30 @@ TEST(DataBlock, LoadingAgainKeepsTheBuffer) {
     EXPECT_EQ(contents(block), "one");
 }
 
-TEST(DataBlock, FileLongerThanTheSizeFieldIsRefused) {
+// Outside data over the size limits is refused by its size alone, before a
+// buffer of that size is allocated or a byte read: a 64 GB file that takes no
+// disk space, read in every way files are read.
+TEST(DataBlock, DataOverTheSizeLimitsIsRefusedBeforeReading) {
     TempDir dir;
-    const std::string path = dir / "huge.bin";
-    ASSERT_EQ(::truncate(dir.write("huge.bin", "").c_str(), 3LL << 30), 0);
-    FileDataBlock block(path);
-    try {
-        block.load();
-        FAIL();
-    } catch (const ResourceNotFound&) {
-        FAIL() << "reported as missing";
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.message(), path + " too large");
+    const std::string path = dir.write("huge.bin", "");
+    ASSERT_EQ(::truncate(path.c_str(), 64LL << 30), 0);
+    std::string text;
+    const std::function<void()> loads[] = {
+        [&] { FileDataBlock(path).load(); },
+        [&] { GZipDataBlock(path).load(); },
+        [&] { Vexa::Platform::readFile(path, text); },
+    };
+    for (const auto& load : loads) {
+        try {
+            load();
+            ADD_FAILURE() << "accepted";
+        } catch (const ResourceTooLarge& e) {
+            EXPECT_EQ(e.message(), path + " too large (over 1024 MiB)");
+        }
     }
-    EXPECT_FALSE(block.isLoaded());
+    Vexa::TokenArray tokens;
+    const std::string script(static_cast<std::size_t>(Vexa::kMaxScriptLength) + 1, ' ');
+    EXPECT_THROW(Vexa::tokenize(script.c_str(), tokens), ResourceTooLarge);
 }
 
 // Sizes around the 64 KiB read chunk: an exact multiple ends with a read of
