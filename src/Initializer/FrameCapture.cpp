@@ -1,8 +1,5 @@
 #include "Initializer/FrameCapture.h"
 
-#include <IL/il.h>
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +9,9 @@
 
 #include "Initializer/DemoPlayer.h"
 #include "Parser/Functions/RenderingObjects.h"
+#include "Platform/Environment.h"
+#include "Platform/FileSystem.h"
+#include "Platform/ImageWriter.h"
 #include "Rendering/Common/RenderMachine.h"
 
 namespace Vexa {
@@ -44,6 +44,10 @@ long FixedStepClock::frameCount() const {
 bool parseCaptureArguments(int argc, const char* const* argv, CaptureOptions& options, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--help" || arg == "--version") {
+            (arg == "--help" ? options.help : options.version) = true;
+            continue;
+        }
         if (arg == "--") {
             for (++i; i < argc; ++i) options.scriptArguments.emplace_back(argv[i]);
             break;
@@ -94,32 +98,16 @@ bool parseCaptureArguments(int argc, const char* const* argv, CaptureOptions& op
     return true;
 }
 
-bool writePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgba) {
-    static bool initialised = false;
-    if (!initialised) {
-        ilInit();
-        initialised = true;
+int runCapture(const CaptureOptions& options) {
+    // The folder is checked once, before anything is rendered.
+    std::string reason;
+    if (!Platform::makeWritableFolder(options.out, reason)) {
+        std::cerr << "vexa-capture: cannot write frames into " << options.out << ": " << reason
+                  << '\n';
+        return 1;
     }
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    bool ok = ilTexImage(static_cast<ILuint>(width), static_cast<ILuint>(height), 1, 4, IL_RGBA,
-                         IL_UNSIGNED_BYTE, const_cast<uint8_t*>(rgba.data())) != IL_FALSE;
-    if (ok) {
-        ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
-        ilEnable(IL_FILE_OVERWRITE);
-        ok = ilSave(IL_PNG, path.c_str()) != IL_FALSE;
-    }
-    ilDeleteImages(1, &image);
-    while (ilGetError() != IL_NO_ERROR) {
-    }
-    return ok;
-}
-
-long runCapture(const CaptureOptions& options) {
     // Frames are rendered off screen whatever display there is.
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    mkdir(options.out.c_str(), 0777);
+    Platform::preferOffscreenVideo();
 
     std::vector<std::string> args{"vexa-capture"};
     args.insert(args.end(), options.scriptArguments.begin(), options.scriptArguments.end());
@@ -127,11 +115,13 @@ long runCapture(const CaptureOptions& options) {
     for (const std::string& a : args) argv.push_back(a.c_str());
 
     long written = 0;
-    auto player = std::make_unique<DemoPlayer>();
+    bool writeFailed = false;
+    std::unique_ptr<DemoPlayer> player;
     std::unique_ptr<FixedStepClock> clock;
     const auto began = std::chrono::steady_clock::now();
-    runReportingErrors(
+    const bool reported = runReportingErrors(
         [&] {
+            player = std::make_unique<DemoPlayer>();
             player->startup(static_cast<int>(argv.size()), argv.data());
             Syncronizer* own = player->timeSource();
             const double start = options.hasFrom ? options.from : own->startTime();
@@ -148,8 +138,14 @@ long runCapture(const CaptureOptions& options) {
                 for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
                 char name[32];
                 std::snprintf(name, sizeof name, "/frame_%06ld.png", clock->frame());
-                if (!writePng(options.out + name, w, h, pixels))
-                    std::cerr << "cannot write " << options.out << name << '\n';
+                // A frame that cannot be written (a full disk) ends the capture.
+                if (!Platform::writePng(options.out + name, w, h, pixels)) {
+                    if (!writeFailed)
+                        std::cerr << "vexa-capture: cannot write " << options.out << name << '\n';
+                    writeFailed = true;
+                    clock->stop();
+                    return;
+                }
                 ++written;
                 const double elapsed =
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
@@ -167,7 +163,7 @@ long runCapture(const CaptureOptions& options) {
             player.reset();
         });
     collectGarbage();
-    return written;
+    return reported || writeFailed ? 1 : 0;
 }
 
 }  // namespace Vexa

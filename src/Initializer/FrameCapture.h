@@ -2,7 +2,6 @@
 // Recording a production frame by frame: the clock advances a fixed step per
 // frame instead of following real time, and every frame the window presents
 // is read back and written as a PNG file.
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -50,6 +49,8 @@ struct CaptureOptions {
     double from = 0.0;
     std::string out = "capture";
     std::vector<std::string> scriptArguments;
+    bool help = false;
+    bool version = false;
 };
 
 // Parses the tool's arguments; false with a message when they are wrong.
@@ -57,10 +58,8 @@ bool parseCaptureArguments(int argc, const char* const* argv, CaptureOptions& op
 
 // Starts the production in the working directory like the player and writes
 // its frames as <out>/frame_000000.png, ... Errors are reported like the
-// player reports them. Answers the number of frames written.
-long runCapture(const CaptureOptions& options);
-
-// Writes RGBA pixels whose first row is the bottom of the picture as a PNG.
-bool writePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgba);
+// player reports them, in one line. Answers the exit status: 0 when every
+// frame was written, 1 after an error.
+int runCapture(const CaptureOptions& options);
 
 }  // namespace Vexa

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "Initializer/FrameCapture.h"
+#include "Platform/ImageWriter.h"
 #include "Support/TempDir.h"
 
 namespace {
@@ -175,8 +175,8 @@ std::vector<uint8_t> readPng(const fs::path& path, int& width, int& height) {
 TEST_F(GoldenTest, CaptureWritesEveryFrameUpright) {
     const fs::path picture = m_dir / "picture.png";
     // Two rows, bottom first: blue at the bottom, red at the top.
-    Vexa::writePng(picture.string(), 2, 2,
-                   {0, 0, 255, 255, 0, 0, 255, 255, 255, 0, 0, 255, 255, 0, 0, 255});
+    Vexa::Platform::writePng(picture.string(), 2, 2,
+                             {0, 0, 255, 255, 0, 0, 255, 255, 255, 0, 0, 255, 255, 0, 0, 255});
     Production production = demo(
         "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 }\n"
         "syncronizer = Syncronizer { start = 0 stop = 1 }\n"
