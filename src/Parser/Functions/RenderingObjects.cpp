@@ -33,7 +33,12 @@ GraphicsSystemObject::GraphicsSystemObject(std::unique_ptr<RenderMachine> machin
     m_viewport.target = m_window.get();
 }
 
-GraphicsSystemObject::~GraphicsSystemObject() = default;
+// The machine goes first, while the window's context still exists for it to
+// delete its programs and textures in; then the window.
+GraphicsSystemObject::~GraphicsSystemObject() {
+    m_machine.reset();
+    m_window.reset();
+}
 
 void GraphicsSystemObject::execute(CommandObject& command) {
     const CommandKind* kind = command.commandKind();
