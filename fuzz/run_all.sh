@@ -13,7 +13,7 @@ for bin in "$build"/fuzz/fuzz_*; do
   seeds=()
   [ -d "$here/corpus/$name" ] && seeds=("$here/corpus/$name")
   echo "fuzz: $name for ${seconds}s"
-  if ! (cd "$corpus/.." && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LSAN_OPTIONS=suppressions="$here/../tests/lsan.supp" \
+  if ! (cd "$corpus/.." && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LSAN_OPTIONS=suppressions="$here/../tests/lsan.supp":print_suppressions=0 \
         "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 \
         "$corpus" "${seeds[@]}" 2>"$corpus.log"); then
     tail -n 60 "$corpus.log"
