@@ -29,16 +29,11 @@ Color toColor(const Vec4f& v) { return Color{v[0], v[1], v[2], v[3]}; }
 
 GraphicsSystemObject::GraphicsSystemObject(std::unique_ptr<RenderMachine> machine,
                                            std::unique_ptr<Window> window)
-    : m_machine(std::move(machine)), m_window(std::move(window)) {
+    : m_window(std::move(window)), m_machine(std::move(machine)) {
     m_viewport.target = m_window.get();
 }
 
-// The machine goes first, while the window's context still exists for it to
-// delete its programs and textures in; then the window.
-GraphicsSystemObject::~GraphicsSystemObject() {
-    m_machine.reset();
-    m_window.reset();
-}
+GraphicsSystemObject::~GraphicsSystemObject() = default;
 
 void GraphicsSystemObject::execute(CommandObject& command) {
     const CommandKind* kind = command.commandKind();

@@ -39,10 +39,11 @@ public:
     const Viewport& screenViewport() const { return m_viewport; }
 
 private:
-    // Declared in this order so that the window goes first, then the
-    // machine that made it.
-    std::unique_ptr<RenderMachine> m_machine;
+    // Declared in this order so that the machine goes first, while the
+    // window's GL context still exists for it to delete its programs and
+    // textures in; then the window.
     std::unique_ptr<Window> m_window;
+    std::unique_ptr<RenderMachine> m_machine;
     Viewport m_viewport;
 };
 
