@@ -106,17 +106,12 @@ TEST(SdlWindowEvents, KeysReachTheListenerAsVirtualKeyCodesAndHoldTheirStateByte
         {SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, 0x1B, "key 1 1|key 1 1"},
         {SDLK_a, SDL_SCANCODE_A, 'A', "key 1 65|key 0 65"},
         {SDLK_0, SDL_SCANCODE_0, '0', "key 1 48|key 0 48"},
-        {SDLK_9, SDL_SCANCODE_9, '9', "key 1 57|key 0 57"},
         {SDLK_RETURN, SDL_SCANCODE_RETURN, 0x0D, "key 1 13|key 0 13"},
         {SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER, 0x0D, "key 1 13|key 0 13"},
         {SDLK_RSHIFT, SDL_SCANCODE_RSHIFT, 0x10, "key 1 16|key 0 16"},
-        {SDLK_RALT, SDL_SCANCODE_RALT, 0x12, "key 1 18|key 0 18"},
         {SDLK_LEFT, SDL_SCANCODE_LEFT, 0x25, "key 1 37|key 0 37"},
-        {SDLK_DOWN, SDL_SCANCODE_DOWN, 0x28, "key 1 40|key 0 40"},
-        {SDLK_END, SDL_SCANCODE_END, 0x23, "key 1 35|key 0 35"},
         {SDLK_DELETE, SDL_SCANCODE_DELETE, 0x2E, "key 1 46|key 0 46"},
         {SDLK_F12, SDL_SCANCODE_F12, 0x7B, "key 1 123|key 0 123"},
-        {SDLK_KP_0, SDL_SCANCODE_KP_0, 0x60, "key 1 96|key 0 96"},
         {SDLK_KP_9, SDL_SCANCODE_KP_9, 0x69, "key 1 105|key 0 105"},
     };
     for (const auto& c : cases) {

@@ -1,6 +1,5 @@
-// The render machine's shared code: the matrix product and the matrix set,
-// viewport mapping, the vertex-program matrices, vertex counts, vertex
-// declarations and the creator.
+// The render machine's shared code: the matrix product, viewport mapping, the
+// vertex-program matrices, vertex counts, vertex declarations and the creator.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -62,19 +61,6 @@ TEST(RenderMachineMatrix, ProductAppliesTheRightOperandFirst) {
         {"R*T", kRotateZ, translation(1, 0, 0), {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 1}},
     };
     for (const Case& c : cases) expectMatrix(multiply(c.a, c.b), c.expected, c.name);
-}
-
-TEST(RenderMachineMatrix, SetRefusesABadKindAndMultipliesTheGivenMatrixFirst) {
-    MatrixSet set;
-    set.set(MATRIX_WORLD, translation(1, 2, 3));
-    for (unsigned bad : {3u, 7u}) {
-        EXPECT_EQ(messageOf([&] { set.set(bad, scaling(2, 2, 2)); }), "Bad matrix type.");
-        EXPECT_EQ(messageOf([&] { set.mult(bad, scaling(2, 2, 2)); }), "Bad matrix type.");
-        EXPECT_EQ(messageOf([&] { set.get(bad); }), "Bad matrix type.");
-    }
-    set.mult(MATRIX_WORLD, scaling(2, 2, 2));
-    expectMatrix(set.get(MATRIX_WORLD), {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 1, 2, 3, 1}, "W*S");
-    expectMatrix(set.get(MATRIX_VIEW), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, "V");
 }
 
 TEST(RenderMachineViewport, MapsFractionsToPixelsTruncatingTowardZero) {
