@@ -145,13 +145,5 @@ TEST(TokenizerTest, CopiedTokensOwnTheirTexts) {
     EXPECT_EQ(tokenText(copy[2]), "(number, 4)");
 }
 
-TEST(TokenizerTest, DeeplyNestedCommentsAreSkippedWithoutRecursion) {
-    std::string text = "a ";
-    for (int i = 0; i < 100000; ++i) text += "/*\n";
-    for (int i = 0; i < 100000; ++i) text += "*/";
-    text += " b";
-    EXPECT_EQ(describe(text.c_str()), "(name, a)@1 (name, b)@100001");
-}
-
 }  // namespace
 }  // namespace Vexa
