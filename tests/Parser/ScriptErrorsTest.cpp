@@ -191,13 +191,9 @@ const ScriptError kErrors[] = {
       evaluating(1, "Syncronizer { music -> 1,}", "music is Number. String was expected.")}},
 };
 
-std::unique_ptr<RenderMachine> makeRecording() {
-    return std::make_unique<RecordingRenderMachine>();
-}
-
 TEST(ScriptErrors, EachEndsInItsClassAndExactMessage) {
     const RenderMachineFactory gl = registeredRenderMachine("gl");
-    registerRenderMachine("gl", &makeRecording);
+    registerRenderMachine("gl", &RecordingRenderMachine::create);
     for (const ScriptError& e : kErrors)
         EXPECT_EQ(Testing::scriptOutcome(e.script), e.outcome) << e.script;
     registerRenderMachine("gl", gl);

@@ -126,8 +126,8 @@ TEST(RenderMachinePrimitives, CountsVerticesBlindlyFromPrimitives) {
 }
 
 TEST(RenderMachineVertexDeclaration, AppendsAtTheRunningOffsetAndEndsAtTheStride) {
-    RecordingRenderMachine machine;
-    std::unique_ptr<VertexDeclaration> declaration(machine.createVertexDeclaration());
+    std::unique_ptr<VertexDeclaration> declaration(
+        RecordingRenderMachine::create()->createVertexDeclaration());
     declaration->append(VertexElement::POSITION, 2, 0);
     declaration->append(VertexElement::COLOR, 3, 0);
     declaration->append(VertexElement::TEXCOORD, 0, 1);
@@ -142,10 +142,6 @@ TEST(RenderMachineVertexDeclaration, AppendsAtTheRunningOffsetAndEndsAtTheStride
     EXPECT_EQ(declaration->stride(), 40);
 }
 
-std::unique_ptr<RenderMachine> makeRecordingMachine() {
-    return std::make_unique<RecordingRenderMachine>();
-}
-
 // Puts back whatever back ends this binary registered.
 class RenderMachineCreatorTest : public ::testing::Test {
 protected:
@@ -158,7 +154,7 @@ protected:
 };
 
 TEST_F(RenderMachineCreatorTest, MakesOnlyRegisteredMachinesNamedExactly) {
-    ASSERT_TRUE(registerRenderMachine("gl", &makeRecordingMachine));
+    ASSERT_TRUE(registerRenderMachine("gl", &RecordingRenderMachine::create));
     EXPECT_NE(dynamic_cast<RecordingRenderMachine*>(RenderMachineCreator("gl").get()), nullptr);
 
     registerRenderMachine("gl", nullptr);
@@ -172,7 +168,7 @@ TEST_F(RenderMachineCreatorTest, MakesOnlyRegisteredMachinesNamedExactly) {
               (Outcome{"RenderMachineException",
                        "The Direct3D render machine is not available on this system."}));
 
-    EXPECT_FALSE(registerRenderMachine("vk", &makeRecordingMachine));
+    EXPECT_FALSE(registerRenderMachine("vk", &RecordingRenderMachine::create));
     for (const char* type : {"GL", "Dx", "gl ", "", "opengl", "vk"})
         EXPECT_EQ(outcomeOf([&] { RenderMachineCreator(type); }),
                   (Outcome{"Exception", "Invalid machine type. Try 'gl' or 'dx'."}))

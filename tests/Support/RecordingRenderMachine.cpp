@@ -1,6 +1,8 @@
 #include "Support/RecordingRenderMachine.h"
 
 #include <cstdio>
+#include <map>
+#include <type_traits>
 
 #include "Parser/Exceptions.h"
 
@@ -8,7 +10,19 @@ namespace Vexa {
 
 static const char* const kUnit = "Support/RecordingRenderMachine";
 
-namespace Recording {
+namespace {
+
+// An enumerated value, written by its name in `table`.
+struct Named {
+    const EnumEntry* table;
+    long long value;
+};
+// An array of `count` values.
+template <typename T>
+struct List {
+    const T* values;
+    int count;
+};
 
 std::string text(bool value) { return value ? "1" : "0"; }
 std::string text(int value) { return std::to_string(value); }
@@ -22,13 +36,6 @@ std::string text(float value) {
     return buffer;
 }
 
-std::string text(const Color& c) { return "(" + joined(" ", c.r, c.g, c.b, c.a) + ")"; }
-std::string text(const Color* color) { return color ? text(*color) : "null"; }
-std::string text(const Plane* p) {
-    return p ? "(" + joined(" ", p->a, p->b, p->c, p->d) + ")" : "null";
-}
-std::string text(const Matrix& matrix) { return text(Floats{matrix.m, 16}); }
-
 std::string text(const Named& named) {
     for (const EnumEntry* entry = named.table; entry->name; ++entry)
         if (entry->value == named.value) return entry->name;
@@ -36,32 +43,87 @@ std::string text(const Named& named) {
 }
 
 template <typename T>
-std::string list(const T* values, int count) {
-    if (values == nullptr) return "null";
+std::string text(const List<T>& list) {
+    if (list.values == nullptr) return "null";
     std::string out = "[";
-    for (int i = 0; i < count; ++i) out += (i ? " " : "") + text(values[i]);
+    for (int i = 0; i < list.count; ++i) out += (i ? " " : "") + text(list.values[i]);
     return out + "]";
 }
-std::string text(const Floats& floats) { return list(floats.values, floats.count); }
-std::string text(const Ints& ints) { return list(ints.values, ints.count); }
 
-std::string resourceName(const void* resource, const std::string* name) {
-    return resource == nullptr ? "null" : name ? *name : "external";
+std::string text(const Matrix& matrix) { return text(List<float>{matrix.m, 16}); }
+
+std::string text(const Color& color);
+// Any other pointer: a colour, a plane, or a resource by its name.
+template <typename T>
+std::string text(const T* pointer);
+
+template <typename... Args>
+std::string joined(const char* separator, const Args&... args) {
+    std::string out;
+    [[maybe_unused]] int i = 0;
+    ((out += std::string(i++ ? separator : "") + text(args)), ...);
+    return out;
 }
 
-std::string Log::newName(const std::string& prefix) {
-    for (auto& [known, count] : counters)
-        if (known == prefix) return prefix + std::to_string(++count);
-    counters.emplace_back(prefix, 1);
-    return prefix + "1";
+std::string text(const Color& c) { return "(" + joined(" ", c.r, c.g, c.b, c.a) + ")"; }
+
+// "{a b c}", a record's fields.
+template <typename... Args>
+std::string record(const Args&... args) {
+    return "{" + joined(" ", args...) + "}";
 }
 
-}  // namespace Recording
+template <typename... Args>
+std::string call(const std::string& name, const Args&... args) {
+    return name + "(" + joined(", ", args...) + ")";
+}
 
-namespace {
+// The lines and the per-prefix counters, shared by the machine and every
+// resource it made so that a resource may outlive the machine.
+struct Log {
+    std::vector<std::string> lines;
+    std::map<std::string, int> counters;
+    int imageWidth = 1;
+    int imageHeight = 1;
+    std::string newName(const std::string& prefix) {
+        return prefix + std::to_string(++counters[prefix]);
+    }
+};
 
-using Recording::Log;
-using Recording::Resource;
+class Resource {
+public:
+    Resource(std::shared_ptr<Log> log, std::string name)
+        : m_log(std::move(log)), m_name(std::move(name)) {}
+    virtual ~Resource() { m_log->lines.push_back("delete " + m_name); }
+    Resource(const Resource&) = delete;
+    Resource& operator=(const Resource&) = delete;
+    const std::string& name() const { return m_name; }
+
+protected:
+    template <typename... Args>
+    void log(const char* operation, const Args&... args) const {
+        m_log->lines.push_back(m_name + "." + call(operation, args...));
+    }
+    const std::shared_ptr<Log>& sharedLog() const { return m_log; }
+
+private:
+    std::shared_ptr<Log> m_log;
+    std::string m_name;
+};
+
+template <typename T>
+std::string text(const T* pointer) {
+    if (pointer == nullptr) return "null";
+    if constexpr (std::is_same_v<T, Color>) {
+        return text(*pointer);
+    } else if constexpr (std::is_same_v<T, Plane>) {
+        return "(" + joined(" ", pointer->a, pointer->b, pointer->c, pointer->d) + ")";
+    } else {
+        const auto* recorded = dynamic_cast<const Resource*>(pointer);
+        return recorded ? recorded->name() : "external";
+    }
+}
+
 using LogPointer = std::shared_ptr<Log>;
 
 // Storage for what scene code writes through lock: four bytes a texel,
@@ -77,7 +139,7 @@ public:
     void setMagFilter(int filter) override { log("setMagFilter", filter); }
     void setBorderColor(const Color& color) override { log("setBorderColor", color); }
     void setWrapMode(int coordinate, int mode) override {
-        log("setWrapMode", coordinate, Recording::Named{Enums::textureWrap, mode});
+        log("setWrapMode", coordinate, Named{Enums::textureWrap, mode});
     }
     void bind(RenderMachine*, int stage) override { log("bind", stage); }
     void* lock(int* pitch, unsigned flags) override {
@@ -224,9 +286,7 @@ public:
 
 private:
     static std::string faces(const char* const files[6]) {
-        return "[" +
-               Recording::joined(" ", files[0], files[1], files[2], files[3], files[4], files[5]) +
-               "]";
+        return "[" + joined(" ", files[0], files[1], files[2], files[3], files[4], files[5]) + "]";
     }
     Texture* load(const char* operation, const std::string& source, const TextureDescription& d,
                   int faces) {
@@ -234,7 +294,7 @@ private:
         const int width = d.forceSize ? d.width : shared.imageWidth;
         const int height = d.forceSize ? d.height : shared.imageHeight;
         std::string name = sharedLog()->newName("tex");
-        log(operation, source, Recording::record(d.mipLevels, d.forceSize, d.width, d.height));
+        log(operation, source, record(d.mipLevels, d.forceSize, d.width, d.height));
         sharedLog()->lines.back() += " -> " + name;
         return new FakeTexture(sharedLog(), std::move(name), width, faces == 6 ? width : height,
                                faces);
@@ -249,160 +309,342 @@ public:
     std::vector<Entry> m_entries;
 };
 
+class Recorder final : public RecordingRenderMachine {
+public:
+    static constexpr int kTextureUnits = 4;
+    static constexpr int kLights = 8;
+    static constexpr int kCombinerStages = 8;
+
+    void clearLog() override { m_log->lines.clear(); }
+    const ViewportPixels& viewportPixels() const override { return m_viewport; }
+
+    void beginScene() override { log("beginScene"); }
+    void endScene() override { log("endScene"); }
+    void setVertexStream(VertexStream* s, int index) override { log("setVertexStream", s, index); }
+    void setVertexDeclaration(VertexDeclaration* d) override { log("setVertexDeclaration", d); }
+    void setIndexStream(IndexStream* stream) override { log("setIndexStream", stream); }
+    void drawPrimitive(unsigned type, int first, int count) override {
+        log("drawPrimitive", primitive(type), first, count);
+    }
+    void drawIndexedPrimitive(unsigned type, int base, int minIndex, int vertices, int first,
+                              int count) override {
+        log("drawIndexedPrimitive", primitive(type), base, minIndex, vertices, first, count);
+    }
+    void setTextureCoordGen(int stage, int mode) override {
+        log("setTextureCoordGen", stage, Named{Enums::texCoordGen, mode});
+    }
+    void setMaterial(const Color* diffuse, const Color* ambient, const Color* specular, float power,
+                     const Color* emissive) override {
+        log("setMaterial", diffuse, ambient, specular, power, emissive);
+    }
+    void setShadeMode(bool smooth) override { log("setShadeMode", smooth); }
+    void setSpecularSeparate(bool separate) override { log("setSpecularSeparate", separate); }
+    void setFog(bool enable) override { log("setFog", enable); }
+    void setFogRangeBased(bool rangeBased) override { log("setFogRangeBased", rangeBased); }
+    void setFogColor(const Color* color) override { log("setFogColor", color); }
+    void setFogMode(int mode) override { log("setFogMode", Named{Enums::fogMode, mode}); }
+    void enableFogVertexMode(bool enable) override { log("enableFogVertexMode", enable); }
+    void setFogParameters(float start, float end, float density) override {
+        log("setFogParameters", start, end, density);
+    }
+    void setLighting(bool enable) override { log("setLighting", enable); }
+    void setColorMaterialEnable(bool enable) override { log("setColorMaterialEnable", enable); }
+    void setAmbientLight(const Color* color) override { log("setAmbientLight", color); }
+    void setLocalViewer(bool enable) override { log("setLocalViewer", enable); }
+    void setNormalize(bool enable) override { log("setNormalize", enable); }
+    void setLightEnable(int light, bool enable) override { log("setLightEnable", light, enable); }
+    int getMaxLights() override { return kLights; }
+    void setColorMaterial(unsigned source) override { log("setColorMaterial", source); }
+    void setVertexShader(VertexShader* shader) override { log("setVertexShader", shader); }
+    void setVertexConstantF(int first, const float* values, int count) override {
+        log("setVertexConstantF", first, List<float>{values, 4 * count}, count);
+    }
+    void setVertexConstantB(int first, const int* values, int count) override {
+        log("setVertexConstantB", first, List<int>{values, count}, count);
+    }
+    void setVertexConstantI(int first, const int* values, int count) override {
+        log("setVertexConstantI", first, List<int>{values, 4 * count}, count);
+    }
+    void setVertexConstantMatrix(int first, int selector) override {
+        log("setVertexConstantMatrix", first, selector);
+        m_matrices.vertexProgramMatrix(selector);
+    }
+    void setPixelShader(PixelShader* shader) override { log("setPixelShader", shader); }
+    void setPixelConstantF(int first, const float* values, int count) override {
+        log("setPixelConstantF", first, List<float>{values, 4 * count}, count);
+    }
+    void setPixelConstantB(int first, const int* values, int count) override {
+        log("setPixelConstantB", first, List<int>{values, count}, count);
+    }
+    void setPixelConstantI(int first, const int* values, int count) override {
+        log("setPixelConstantI", first, List<int>{values, 4 * count}, count);
+    }
+    int getMaxTextureUnits() override { return kTextureUnits; }
+    void setTexture(int stage, Texture* texture) override { log("setTexture", stage, texture); }
+    int getMaxCombinerStages() override { return kCombinerStages; }
+    void setTextureFactor(const Color* color) override { log("setTextureFactor", color); }
+    void setDepthTest(bool enable) override {
+        log("setDepthTest", enable);
+        m_depthTest = enable;
+    }
+    void setDepthWrite(bool enable) override { log("setDepthWrite", enable); }
+    void setDepthFunc(int func) override {
+        log("setDepthFunc", compare(func));
+        m_depthFunc = func;
+    }
+    void setDepthBias(float constant, float linear) override {
+        log("setDepthBias", constant, linear);
+    }
+    void setFillMode(int mode) override { log("setFillMode", Named{Enums::fillMode, mode}); }
+    void setAlphaTest(bool enable) override { log("setAlphaTest", enable); }
+    void setAlphaFunc(int func, float reference) override {
+        log("setAlphaFunc", compare(func), reference);
+    }
+    void setBlend(bool enable) override { log("setBlend", enable); }
+    void setBlendFunc(int source, int destination) override {
+        log("setBlendFunc", Named{Enums::blendFactor, source},
+            Named{Enums::blendFactor, destination});
+    }
+    void setBlendOperation(int operation) override {
+        log("setBlendOperation", Named{Enums::blendOperation, operation});
+    }
+    void setBlendColor(const Color* color) override { log("setBlendColor", color); }
+    void setCulling(bool enable) override { log("setCulling", enable); }
+    void setCullingMode(int mode) override {
+        log("setCullingMode", Named{Enums::cullingMode, mode});
+    }
+    void setClipPlanes(bool enable) override { log("setClipPlanes", enable); }
+    void setClipPlaneMask(unsigned mask) override { log("setClipPlaneMask", mask); }
+    void setClipPlane(int index, const Plane* plane) override { log("setClipPlane", index, plane); }
+    void setStencilTest(bool enable) override { log("setStencilTest", enable); }
+    void setTwoSidedStencil(bool enable) override { log("setTwoSidedStencil", enable); }
+    void setStencilOp(unsigned fail, unsigned depthFail, unsigned pass) override {
+        log("setStencilOp", stencil(fail), stencil(depthFail), stencil(pass));
+    }
+    void setStencilFunc(int func) override { log("setStencilFunc", compare(func)); }
+    void setStencilOpBack(unsigned fail, unsigned depthFail, unsigned pass) override {
+        log("setStencilOpBack", stencil(fail), stencil(depthFail), stencil(pass));
+    }
+    void setStencilFuncBack(int func) override { log("setStencilFuncBack", compare(func)); }
+    void setStencilRef(int reference) override { log("setStencilRef", reference); }
+    void setStencilMask(unsigned mask) override { log("setStencilMask", mask); }
+    void setStencilWriteMask(unsigned mask) override { log("setStencilWriteMask", mask); }
+    void setPointSprite(bool enable) override { log("setPointSprite", enable); }
+    void setPointScaleEnable(bool enable) override { log("setPointScaleEnable", enable); }
+    void setPointSize(float size) override { log("setPointSize", size); }
+    void setPointSizeMin(float size) override { log("setPointSizeMin", size); }
+    void setPointSizeMax(float size) override { log("setPointSizeMax", size); }
+    void setPointScale(float constant, float linear, float quadratic) override {
+        log("setPointScale", constant, linear, quadratic);
+    }
+    void clear(unsigned flags, const Color* color, float depth, int stencil) override {
+        log("clear", flags, color, depth, stencil);
+    }
+    void readPixels(void*, int x, int y, int width, int height) override {
+        log("readPixels", x, y, width, height);
+    }
+    int getWidth() override { return m_viewport.width; }
+    int getHeight() override { return m_viewport.height; }
+    const Matrix* getMatrix(unsigned kind) override { return &m_matrices.get(kind); }
+    void setMatrix(const Matrix* matrix, unsigned kind) override {
+        log("setMatrix", *matrix, matrixKind(kind));
+        m_matrices.set(kind, *matrix);
+    }
+    void multMatrix(const Matrix* matrix, unsigned kind) override {
+        log("multMatrix", *matrix, matrixKind(kind));
+        m_matrices.mult(kind, *matrix);
+    }
+    void setTextureMatrix(int stage, const Matrix* m) override {
+        log("setTextureMatrix", stage, *m);
+    }
+    void multTextureMatrix(int stage, const Matrix* m) override {
+        log("multTextureMatrix", stage, *m);
+    }
+    void setColorWriteMask(bool red, bool green, bool blue, bool alpha) override {
+        log("setColorWriteMask", red, green, blue, alpha);
+    }
+    void setScissorTest(bool enable) override { log("setScissorTest", enable); }
+    void setPerspectiveHint(bool nicest) override { log("setPerspectiveHint", nicest); }
+
+    std::vector<std::string> takeLog() override {
+        std::vector<std::string> lines;
+        lines.swap(m_log->lines);
+        return lines;
+    }
+
+    void setImageSize(int width, int height) override {
+        m_log->imageWidth = width;
+        m_log->imageHeight = height;
+    }
+
+    Window* createWindow(const WindowParameters& p) override {
+        const std::string parameters =
+            record(p.x, p.y, p.width, p.height, p.bitsPerPixel, p.unusedDepth, p.unusedFlag,
+                   p.fullScreen, p.showCursor);
+        return new FakeWindow(m_log, made("win", "createWindow", parameters), p.width, p.height);
+    }
+
+    TextureTarget* createTextureTarget(int width, int height, unsigned format,
+                                       Texture** texture) override {
+        std::string name =
+            made("target", "createTextureTarget", width, height, textureFormat(format));
+        std::string textureName = m_log->newName("tex");
+        m_log->lines.back() += " " + textureName;
+        *texture = new FakeTexture(m_log, std::move(textureName), width, height, 1);
+        return new FakeTarget<TextureTarget>(m_log, std::move(name), width, height);
+    }
+
+    RenderMemory* createRenderMemory(int width, int height, uint8_t* buffer) override {
+        std::string name =
+            made("mem", "createRenderMemory", width, height, buffer ? "buffer" : "null");
+        return new FakeRenderMemory(m_log, std::move(name), width, height, buffer);
+    }
+
+    void setViewport(const Viewport& v) override {
+        log("setViewport", v.target, v.x, v.y, v.width, v.height);
+        if (v.target == nullptr)
+            VEXA_THROW(RenderMachineException, "setViewport: no render target.");
+        m_viewport = mapViewport(v, v.target->getWidth(), v.target->getHeight());
+    }
+
+    VertexDeclaration* createVertexDeclaration() override {
+        return new FakeResource<VertexDeclaration>(m_log, made("decl", "createVertexDeclaration"));
+    }
+
+    VertexStream* createVertexStream(int count, int stride, unsigned usage) override {
+        return new FakeVertexStream(m_log, made("vbuf", "createVertexStream", count, stride, usage),
+                                    count, stride);
+    }
+
+    IndexStream* createIndexStream(int count, int format) override {
+        return new FakeIndexStream(m_log, made("ibuf", "createIndexStream", count, format), count,
+                                   format == 1 ? 4 : 2);
+    }
+
+    void setLight(int light, const LightDesc* d) override {
+        if (d == nullptr) return log("setLight", light, "null");
+        log("setLight", light,
+            record(Named{Enums::lightType, d->type}, d->diffuse, d->specular, d->ambient,
+                   List<float>{d->position, 3}, List<float>{d->direction, 3}, d->spotExponent,
+                   d->attenuation0, d->attenuation1, d->attenuation2, d->spotCutoff));
+    }
+
+    VertexShader* createVertexShader(const char*) override {
+        return new FakeResource<VertexShader>(m_log, made("vsh", "createVertexShader"));
+    }
+
+    PixelShader* createPixelShader(const char*) override {
+        return new FakeResource<PixelShader>(m_log, made("psh", "createPixelShader"));
+    }
+
+    Texture* createTexture(int width, int height, unsigned format, int mipLevels,
+                           bool targetable) override {
+        std::string name = made("tex", "createTexture", width, height, textureFormat(format),
+                                mipLevels, targetable);
+        return new FakeTexture(m_log, std::move(name), width, height, 1);
+    }
+
+    Texture* createCubeTexture(int edge, unsigned format, int mipLevels, int flag) override {
+        std::string name =
+            made("tex", "createCubeTexture", edge, textureFormat(format), mipLevels, flag);
+        return new FakeTexture(m_log, std::move(name), edge, edge, 6);
+    }
+
+    void setCombinerStage(int stage, const TextureCombinerStage* d) override {
+        if (d == nullptr) return log("setCombinerStage", stage, "null");
+        auto source = [](int value) { return Named{Enums::combinerSource, value}; };
+        auto operation = [](int value) { return Named{Enums::combinerOperation, value}; };
+        log("setCombinerStage", stage,
+            record(d->enabled, source(d->colorArg1), source(d->colorArg2), source(d->colorArg3),
+                   source(d->alphaArg1), source(d->alphaArg2), source(d->alphaArg3),
+                   operation(d->colorOp), operation(d->alphaOp), source(d->result)));
+    }
+
+    ImageLoader* createImageLoader() override {
+        return new FakeImageLoader(m_log, made("loader", "createImageLoader"));
+    }
+
+    RenderState* createState() override {
+        auto* state = new FakeRenderState(m_log, made("state", "createState"));
+        state->m_entries = stateEntries();
+        return state;
+    }
+
+    void captureState(RenderState* state) override {
+        log("captureState", state);
+        if (auto* fake = dynamic_cast<FakeRenderState*>(state)) fake->m_entries = stateEntries();
+    }
+
+    std::vector<RenderState::Entry> stateEntries() const {
+        return {{"DEPTH_TEST", m_depthTest ? "true" : "false"},
+                {"DEPTH_FUNC", text(compare(m_depthFunc))}};
+    }
+
+    Named primitive(unsigned type) {
+        static const EnumEntry kNames[] = {{"POINT_LIST", POINT_LIST},
+                                           {"LINE_LIST", LINE_LIST},
+                                           {"LINE_STRIP", LINE_STRIP},
+                                           {"TRIANGLE_LIST", TRIANGLE_LIST},
+                                           {"TRIANGLE_STRIP", TRIANGLE_STRIP},
+                                           {"TRIANGLE_FAN", TRIANGLE_FAN},
+                                           {nullptr, 0}};
+        return {kNames, type};
+    }
+
+    Named matrixKind(unsigned kind) {
+        static const EnumEntry kNames[] = {{"PROJECTION", MATRIX_PROJECTION},
+                                           {"VIEW", MATRIX_VIEW},
+                                           {"WORLD", MATRIX_WORLD},
+                                           {nullptr, 0}};
+        return {kNames, kind};
+    }
+
+    Named textureFormat(unsigned format) {
+        static const EnumEntry kNames[] = {
+            {"RGB8", FORMAT_RGB8}, {"ARGB8", FORMAT_ARGB8}, {"L8", FORMAT_L8}, {nullptr, 0}};
+        return {kNames, format};
+    }
+
+    Named stencil(unsigned operation) {
+        static const EnumEntry kNames[] = {{"STENCIL_KEEP", STENCIL_KEEP},
+                                           {"STENCIL_ZERO", STENCIL_ZERO},
+                                           {"STENCIL_REPLACE", STENCIL_REPLACE},
+                                           {"STENCIL_INCRSAT", STENCIL_INCRSAT},
+                                           {"STENCIL_DECRSAT", STENCIL_DECRSAT},
+                                           {"STENCIL_INVERT", STENCIL_INVERT},
+                                           {"STENCIL_INCR", STENCIL_INCR},
+                                           {"STENCIL_DECR", STENCIL_DECR},
+                                           {nullptr, 0}};
+        return {kNames, operation};
+    }
+
+private:
+    template <typename... Args>
+    void log(const char* operation, const Args&... args) {
+        m_log->lines.push_back(call(operation, args...));
+    }
+    // Logs a creating call and answers the new resource's name.
+    template <typename... Args>
+    std::string made(const char* prefix, const char* operation, const Args&... args) {
+        std::string name = m_log->newName(prefix);
+        m_log->lines.push_back(call(operation, args...) + " -> " + name);
+        return name;
+    }
+    static Named compare(int func) { return {Enums::compareFunc, func}; }
+
+    std::shared_ptr<Log> m_log = std::make_shared<Log>();
+    MatrixSet m_matrices;
+    ViewportPixels m_viewport;
+    bool m_depthTest = true;
+    int m_depthFunc = LESS;
+};
+
 }  // namespace
 
-RecordingRenderMachine::RecordingRenderMachine() = default;
-
-std::vector<std::string> RecordingRenderMachine::takeLog() {
-    std::vector<std::string> lines;
-    lines.swap(m_log->lines);
-    return lines;
+std::unique_ptr<RenderMachine> RecordingRenderMachine::create() {
+    return std::make_unique<Recorder>();
 }
 
-void RecordingRenderMachine::setImageSize(int width, int height) {
-    m_log->imageWidth = width;
-    m_log->imageHeight = height;
-}
-
-Window* RecordingRenderMachine::createWindow(const WindowParameters& p) {
-    const std::string parameters =
-        Recording::record(p.x, p.y, p.width, p.height, p.bitsPerPixel, p.unusedDepth, p.unusedFlag,
-                          p.fullScreen, p.showCursor);
-    return new FakeWindow(m_log, made("win", "createWindow", parameters), p.width, p.height);
-}
-
-TextureTarget* RecordingRenderMachine::createTextureTarget(int width, int height, unsigned format,
-                                                           Texture** texture) {
-    std::string name = made("target", "createTextureTarget", width, height, textureFormat(format));
-    std::string textureName = m_log->newName("tex");
-    m_log->lines.back() += " " + textureName;
-    *texture = new FakeTexture(m_log, std::move(textureName), width, height, 1);
-    return new FakeTarget<TextureTarget>(m_log, std::move(name), width, height);
-}
-
-RenderMemory* RecordingRenderMachine::createRenderMemory(int width, int height, uint8_t* buffer) {
-    std::string name = made("mem", "createRenderMemory", width, height, buffer ? "buffer" : "null");
-    return new FakeRenderMemory(m_log, std::move(name), width, height, buffer);
-}
-
-void RecordingRenderMachine::setViewport(const Viewport& v) {
-    log("setViewport", v.target, v.x, v.y, v.width, v.height);
-    if (v.target == nullptr) VEXA_THROW(RenderMachineException, "setViewport: no render target.");
-    m_viewport = mapViewport(v, v.target->getWidth(), v.target->getHeight());
-}
-
-VertexDeclaration* RecordingRenderMachine::createVertexDeclaration() {
-    return new FakeResource<VertexDeclaration>(m_log, made("decl", "createVertexDeclaration"));
-}
-
-VertexStream* RecordingRenderMachine::createVertexStream(int count, int stride, unsigned usage) {
-    return new FakeVertexStream(m_log, made("vbuf", "createVertexStream", count, stride, usage),
-                                count, stride);
-}
-
-IndexStream* RecordingRenderMachine::createIndexStream(int count, int format) {
-    return new FakeIndexStream(m_log, made("ibuf", "createIndexStream", count, format), count,
-                               format == 1 ? 4 : 2);
-}
-
-void RecordingRenderMachine::setLight(int light, const LightDesc* d) {
-    if (d == nullptr) return log("setLight", light, "null");
-    log("setLight", light,
-        Recording::record(Recording::Named{Enums::lightType, d->type}, d->diffuse, d->specular,
-                          d->ambient, Recording::Floats{d->position, 3},
-                          Recording::Floats{d->direction, 3}, d->spotExponent, d->attenuation0,
-                          d->attenuation1, d->attenuation2, d->spotCutoff));
-}
-
-VertexShader* RecordingRenderMachine::createVertexShader(const char*) {
-    return new FakeResource<VertexShader>(m_log, made("vsh", "createVertexShader"));
-}
-
-PixelShader* RecordingRenderMachine::createPixelShader(const char*) {
-    return new FakeResource<PixelShader>(m_log, made("psh", "createPixelShader"));
-}
-
-Texture* RecordingRenderMachine::createTexture(int width, int height, unsigned format,
-                                               int mipLevels, bool targetable) {
-    std::string name =
-        made("tex", "createTexture", width, height, textureFormat(format), mipLevels, targetable);
-    return new FakeTexture(m_log, std::move(name), width, height, 1);
-}
-
-Texture* RecordingRenderMachine::createCubeTexture(int edge, unsigned format, int mipLevels,
-                                                   int flag) {
-    std::string name =
-        made("tex", "createCubeTexture", edge, textureFormat(format), mipLevels, flag);
-    return new FakeTexture(m_log, std::move(name), edge, edge, 6);
-}
-
-void RecordingRenderMachine::setCombinerStage(int stage, const TextureCombinerStage* d) {
-    if (d == nullptr) return log("setCombinerStage", stage, "null");
-    auto source = [](int value) { return Recording::Named{Enums::combinerSource, value}; };
-    auto operation = [](int value) { return Recording::Named{Enums::combinerOperation, value}; };
-    log("setCombinerStage", stage,
-        Recording::record(d->enabled, source(d->colorArg1), source(d->colorArg2),
-                          source(d->colorArg3), source(d->alphaArg1), source(d->alphaArg2),
-                          source(d->alphaArg3), operation(d->colorOp), operation(d->alphaOp),
-                          source(d->result)));
-}
-
-ImageLoader* RecordingRenderMachine::createImageLoader() {
-    return new FakeImageLoader(m_log, made("loader", "createImageLoader"));
-}
-
-RenderState* RecordingRenderMachine::createState() {
-    auto* state = new FakeRenderState(m_log, made("state", "createState"));
-    state->m_entries = stateEntries();
-    return state;
-}
-
-void RecordingRenderMachine::captureState(RenderState* state) {
-    log("captureState", state);
-    if (auto* fake = dynamic_cast<FakeRenderState*>(state)) fake->m_entries = stateEntries();
-}
-
-std::vector<RenderState::Entry> RecordingRenderMachine::stateEntries() const {
-    return {{"DEPTH_TEST", m_depthTest ? "true" : "false"},
-            {"DEPTH_FUNC", Recording::text(compare(m_depthFunc))}};
-}
-
-Recording::Named RecordingRenderMachine::primitive(unsigned type) {
-    static const EnumEntry kNames[] = {{"POINT_LIST", POINT_LIST},
-                                       {"LINE_LIST", LINE_LIST},
-                                       {"LINE_STRIP", LINE_STRIP},
-                                       {"TRIANGLE_LIST", TRIANGLE_LIST},
-                                       {"TRIANGLE_STRIP", TRIANGLE_STRIP},
-                                       {"TRIANGLE_FAN", TRIANGLE_FAN},
-                                       {nullptr, 0}};
-    return {kNames, type};
-}
-
-Recording::Named RecordingRenderMachine::matrixKind(unsigned kind) {
-    static const EnumEntry kNames[] = {{"PROJECTION", MATRIX_PROJECTION},
-                                       {"VIEW", MATRIX_VIEW},
-                                       {"WORLD", MATRIX_WORLD},
-                                       {nullptr, 0}};
-    return {kNames, kind};
-}
-
-Recording::Named RecordingRenderMachine::textureFormat(unsigned format) {
-    static const EnumEntry kNames[] = {
-        {"RGB8", FORMAT_RGB8}, {"ARGB8", FORMAT_ARGB8}, {"L8", FORMAT_L8}, {nullptr, 0}};
-    return {kNames, format};
-}
-
-Recording::Named RecordingRenderMachine::stencil(unsigned operation) {
-    static const EnumEntry kNames[] = {{"STENCIL_KEEP", STENCIL_KEEP},
-                                       {"STENCIL_ZERO", STENCIL_ZERO},
-                                       {"STENCIL_REPLACE", STENCIL_REPLACE},
-                                       {"STENCIL_INCRSAT", STENCIL_INCRSAT},
-                                       {"STENCIL_DECRSAT", STENCIL_DECRSAT},
-                                       {"STENCIL_INVERT", STENCIL_INVERT},
-                                       {"STENCIL_INCR", STENCIL_INCR},
-                                       {"STENCIL_DECR", STENCIL_DECR},
-                                       {nullptr, 0}};
-    return {kNames, operation};
-}
+std::string RecordingRenderMachine::format(const Matrix& matrix) { return text(matrix); }
 
 }  // namespace Vexa

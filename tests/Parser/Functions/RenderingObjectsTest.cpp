@@ -17,16 +17,12 @@
 namespace Vexa {
 namespace {
 
-std::unique_ptr<RenderMachine> makeRecording() {
-    return std::make_unique<RecordingRenderMachine>();
-}
-
 class RenderingObjectsTest : public Testing::ScriptTest {
 protected:
     void SetUp() override {
         ScriptTest::SetUp();
         m_saved = registeredRenderMachine("gl");
-        registerRenderMachine("gl", &makeRecording);
+        registerRenderMachine("gl", &RecordingRenderMachine::create);
         auto* graphics = static_cast<GraphicsSystemObject*>(
             run("graphicsSystem = GraphicsSystem { type = \"gl\" width = 640 height = 480 }",
                 "graphicsSystem"));
