@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Parser/Exceptions.h"
+#include "Parser/Functions/RenderingObjects.h"
 #include "Parser/IniFunction.h"
 
 namespace Vexa {
@@ -23,6 +24,21 @@ void CopierObject::execute(CommandObject& command) {
 
 void CopierObject::addOrder(const void* source, void* destination, std::size_t size) {
     m_orders.push_back({source, destination, size});
+}
+
+TransformMulObject::TransformMulObject(RenderMachine* machine, std::vector<TransformObject*> operands)
+    : TransformObject(machine), m_operands(std::move(operands)) {
+    for (TransformObject* o : m_operands) {
+        hold(o);
+        m_dynamic = m_dynamic || o->isDynamic();
+    }
+    compute(0.0f);
+}
+
+void TransformMulObject::compute(float time) {
+    for (TransformObject* o : m_operands) o->compute(time);
+    m_value = m_operands.back()->matrix();
+    for (auto o = m_operands.rbegin() + 1; o != m_operands.rend(); ++o) m_value = multiply((*o)->matrix(), m_value);
 }
 
 namespace {
@@ -57,32 +73,12 @@ private:
     }
 };
 
-// One product of Mul's right fold; the result is touched so that an
-// intermediate nobody holds is collected.
-IniObject* product(IniObject* left, IniObject* right) {
-    const TypeObject* lt = left->type();
-    const TypeObject* rt = right->type();
-    const bool dynamic = left->isDynamic() || right->isDynamic();
-    IniObject* result = nullptr;
-    auto make = [&](auto* tag, auto rule) -> IniObject* {
-        using T = std::remove_pointer_t<decltype(tag)>;
-        using Rule = decltype(rule);
-        if (dynamic) return new MulObject<T, T, T, Rule>(left, right);
-        return new T(Rule::apply(static_cast<T*>(left)->value(), static_cast<T*>(right)->value()));
-    };
-    if (lt == rt && lt == Types::Number())
-        result = make(static_cast<NumberObject*>(nullptr), NumberMultiplier{});
-    else if (lt == rt && lt == Types::Vec2d())
-        result = make(static_cast<Vec2dObject*>(nullptr), VecMultiplier{});
-    else if (lt == rt && lt == Types::Vec3d())
-        result = make(static_cast<Vec3dObject*>(nullptr), VecMultiplier{});
-    else if (lt == rt && lt == Types::Vec4d())
-        result = make(static_cast<Vec4dObject*>(nullptr), VecMultiplier{});
-    else
-        VEXA_THROW(FunctionParseException,
-                   std::string("Mul cannot handle: ") + lt->name() + " * " + rt->name());
-    result->touch();
-    return result;
+// A product of plain operands is a plain value; with an animated operand it
+// is a MulObject that recomputes on Update.
+template <typename T, typename L, typename R, typename Rule>
+IniObject* makeProduct(IniObject* left, IniObject* right) {
+    if (left->isDynamic() || right->isDynamic()) return new MulObject<T, L, R, Rule>(left, right);
+    return new T(Rule::apply(static_cast<L*>(left)->value(), static_cast<R*>(right)->value()));
 }
 
 /* Mul ( a b ... ) = a * ( b * ( ... ) ) */
@@ -93,6 +89,36 @@ public:
         if (n < 2) VEXA_THROW(FunctionParseException, "Mul needs > 1 parameters");
         IniObject* result = element(n - 1);
         for (int i = n - 2; i >= 0; --i) result = product(element(i), result);
+        return result;
+    }
+
+private:
+    // One product of the right fold; the result is touched so that an
+    // intermediate nobody holds is collected.
+    IniObject* product(IniObject* left, IniObject* right) {
+        const TypeObject* lt = left->type();
+        const TypeObject* rt = right->type();
+        IniObject* result = nullptr;
+        if (lt == rt && lt == Types::Number())
+            result = makeProduct<NumberObject, NumberObject, NumberObject, NumberMultiplier>(left, right);
+        else if (lt == rt && lt == Types::Vec2d())
+            result = makeProduct<Vec2dObject, Vec2dObject, Vec2dObject, VecMultiplier>(left, right);
+        else if (lt == rt && lt == Types::Vec3d())
+            result = makeProduct<Vec3dObject, Vec3dObject, Vec3dObject, VecMultiplier>(left, right);
+        else if (lt == rt && lt == Types::Vec4d())
+            result = makeProduct<Vec4dObject, Vec4dObject, Vec4dObject, VecMultiplier>(left, right);
+        else if (lt == Types::Transform() && rt == Types::Vec3d())
+            result = makeProduct<Vec3dObject, TransformObject, Vec3dObject, Vec3dTransformer>(left, right);
+        else if (lt == Types::Transform() && rt == Types::Vec4d())
+            result = makeProduct<Vec4dObject, TransformObject, Vec4dObject, Vec4dTransformer>(left, right);
+        else if (lt == rt && lt == Types::Transform())
+            result = new TransformMulObject(
+                renderMachineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem())),
+                {static_cast<TransformObject*>(left), static_cast<TransformObject*>(right)});
+        else
+            VEXA_THROW(FunctionParseException,
+                       std::string("Mul cannot handle: ") + lt->name() + " * " + rt->name());
+        result->touch();
         return result;
     }
 };

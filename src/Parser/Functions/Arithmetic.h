@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Parser/Functions/TransformObject.h"
 #include "Parser/IniCommands.h"
 #include "Parser/IniObject.h"
 
@@ -53,12 +54,13 @@ private:
     std::vector<IniObject*> m_operands;
 };
 
-// A product with at least one animated operand; `Rule` combines the values.
+// A product with at least one animated operand; `Rule` combines the values
+// of the left operand (an L) and the right one (an R).
 template <typename T, typename L, typename R, typename Rule>
 class MulObject : public T {
 public:
     MulObject(IniObject* left, IniObject* right)
-        : T(Rule::apply(value(left), value(right))), m_left(left), m_right(right) {
+        : T(Rule::apply(value<L>(left), value<R>(right))), m_left(left), m_right(right) {
         this->hold(left);
         this->hold(right);
     }
@@ -73,12 +75,12 @@ public:
         }
         m_left->execute(command);
         m_right->execute(command);
-        this->setValue(Rule::apply(value(m_left), value(m_right)));
+        this->setValue(Rule::apply(value<L>(m_left), value<R>(m_right)));
         this->publish();
     }
 
 private:
-    template <typename O = L>
+    template <typename O>
     static const auto& value(IniObject* o) {
         return static_cast<O*>(o)->value();
     }
@@ -97,6 +99,30 @@ struct VecMultiplier {
         for (int i = 0; i < N; ++i) r[i] = a[i] * b[i];
         return r;
     }
+};
+
+// A transform applied to the point (x, y, z, 1); the first three components.
+struct Vec3dTransformer {
+    static Vec3f apply(const Matrix& m, const Vec3f& p) {
+        const Vec4f r = transformPoint(m, Vec4f{{p[0], p[1], p[2], 1.0f}});
+        return Vec3f{{r[0], r[1], r[2]}};
+    }
+};
+
+// A transform applied to a 4-vector.
+struct Vec4dTransformer {
+    static Vec4f apply(const Matrix& m, const Vec4f& v) { return transformPoint(m, v); }
+};
+
+// The product of transforms, left times right: the operands recompute first,
+// then their matrices are multiplied from the last one leftwards.
+class TransformMulObject : public TransformObject {
+public:
+    TransformMulObject(RenderMachine* machine, std::vector<TransformObject*> operands);
+    void compute(float time) override;
+
+private:
+    std::vector<TransformObject*> m_operands;
 };
 
 // Copies raw values from one place to another on every Update.
