@@ -196,4 +196,42 @@ TEST_F(GoldenTest, CaptureWritesEveryFrameUpright) {
     }
 }
 
+// A scene drawn into a texture through a camera prepared for texture
+// rendering, then blitted over the window, keeps its top at the top: a quad
+// over the upper half of the camera's view shows in the upper half.
+TEST_F(GoldenTest, SceneRenderedIntoATextureStaysUpright) {
+    Production production = demo(
+        "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 }\n"
+        "syncronizer = Syncronizer { start = 0 stop = 0.1 }\n"
+        "tex = Texture2D { targetable = 1 width = 64 height = 64 }\n"
+        "rt = TextureTarget { texture = tex }\n"
+        "window = MainWindow { }\n"
+        "camera = Camera { }\n"
+        "aim = LookAt { pos = < 0 0 -2 > target = < 0 0 0 > up = < 0 1 0 > fov = 90 }\n"
+        "upperHalf = LwTransform { y = 1 sx = 2 }\n"
+        "flat = LwTransform { }\n"
+        "quad = SimpleBlit { }\n"
+        "blit = Blit { texture = tex center = < 0 0 > dimensions = < 2 2 > }\n"
+        // The mirrored projection turns the quad's winding around.
+        "events = EventList ( 0 tex Load ()  0 camera aim\n"
+        "  ( 0 1 ) graphicsSystem SetViewport { target = rt }\n"
+        "  ( 0 1 ) graphicsSystem ClearScreen { color = < 0 0 0 1 > }\n"
+        "  ( 0 1 ) graphicsSystem SetCulling { enable = 0 }\n"
+        "  ( 0 1 ) camera SetupTextureRendering ()  ( 0 1 ) upperHalf SetTransform ()\n"
+        "  ( 0 1 ) quad Draw ()  ( 0 1 ) rt Draw ()\n"
+        "  ( 0 1 ) graphicsSystem SetViewport { target = window }  ( 0 1 ) flat SetView ()\n"
+        "  ( 0 1 ) blit Draw ()  ( 0 1 ) window Draw () )\n");
+    production.arguments = {"--fps", "2", "--out", "frames"};
+    const Outcome run = play(production, VEXA_CAPTURE_BINARY);
+    ASSERT_EQ(run.status, 0) << run.err;
+    int width = 0;
+    int height = 0;
+    const std::vector<uint8_t> pixels = readPng(m_lastFolder / "frames" / "frame_000000.png", width, height);
+    ASSERT_EQ(width * height, 64 * 48);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_GT(pixels[(12 * 64 + 32) * 4 + c], 200) << "top channel " << c;
+        EXPECT_LT(pixels[(36 * 64 + 32) * 4 + c], 50) << "bottom channel " << c;
+    }
+}
+
 }  // namespace
