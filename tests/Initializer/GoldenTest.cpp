@@ -198,7 +198,8 @@ TEST_F(GoldenTest, CaptureWritesEveryFrameUpright) {
 
 // A scene drawn into a texture through a camera prepared for texture
 // rendering, then blitted over the window, keeps its top at the top: a quad
-// over the upper half of the camera's view shows in the upper half.
+// over the upper right quarter of a left-handed camera's view (x to the
+// right, y up, looking along z) shows in the upper right quarter.
 TEST_F(GoldenTest, SceneRenderedIntoATextureStaysUpright) {
     Production production = demo(
         "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 }\n"
@@ -208,7 +209,7 @@ TEST_F(GoldenTest, SceneRenderedIntoATextureStaysUpright) {
         "window = MainWindow { }\n"
         "camera = Camera { }\n"
         "aim = LookAt { pos = < 0 0 -2 > target = < 0 0 0 > up = < 0 1 0 > fov = 90 }\n"
-        "upperHalf = LwTransform { y = 1 sx = 2 }\n"
+        "corner = LwTransform { x = 1 y = 1 }\n"
         "flat = LwTransform { }\n"
         "quad = SimpleBlit { }\n"
         "blit = Blit { texture = tex center = < 0 0 > dimensions = < 2 2 > }\n"
@@ -217,7 +218,7 @@ TEST_F(GoldenTest, SceneRenderedIntoATextureStaysUpright) {
         "  ( 0 1 ) graphicsSystem SetViewport { target = rt }\n"
         "  ( 0 1 ) graphicsSystem ClearScreen { color = < 0 0 0 1 > }\n"
         "  ( 0 1 ) graphicsSystem SetCulling { enable = 0 }\n"
-        "  ( 0 1 ) camera SetupTextureRendering ()  ( 0 1 ) upperHalf SetTransform ()\n"
+        "  ( 0 1 ) camera SetupTextureRendering ()  ( 0 1 ) corner SetTransform ()\n"
         "  ( 0 1 ) quad Draw ()  ( 0 1 ) rt Draw ()\n"
         "  ( 0 1 ) graphicsSystem SetViewport { target = window }  ( 0 1 ) flat SetView ()\n"
         "  ( 0 1 ) blit Draw ()  ( 0 1 ) window Draw () )\n");
@@ -228,10 +229,15 @@ TEST_F(GoldenTest, SceneRenderedIntoATextureStaysUpright) {
     int height = 0;
     const std::vector<uint8_t> pixels = readPng(m_lastFolder / "frames" / "frame_000000.png", width, height);
     ASSERT_EQ(width * height, 64 * 48);
-    for (int c = 0; c < 3; ++c) {
-        EXPECT_GT(pixels[(12 * 64 + 32) * 4 + c], 200) << "top channel " << c;
-        EXPECT_LT(pixels[(36 * 64 + 32) * 4 + c], 50) << "bottom channel " << c;
-    }
+    const struct {
+        int x, y;
+        bool lit;
+    } samples[] = {{48, 12, true}, {16, 12, false}, {48, 36, false}, {16, 36, false}};
+    for (const auto& p : samples)
+        for (int c = 0; c < 3; ++c) {
+            const int value = pixels[static_cast<std::size_t>((p.y * 64 + p.x) * 4 + c)];
+            EXPECT_EQ(value > 128, p.lit) << "pixel " << p.x << "," << p.y << " channel " << c << " " << value;
+        }
 }
 
 }  // namespace
