@@ -26,7 +26,8 @@ void CopierObject::addOrder(const void* source, void* destination, std::size_t s
     m_orders.push_back({source, destination, size});
 }
 
-TransformMulObject::TransformMulObject(RenderMachine* machine, std::vector<TransformObject*> operands)
+TransformMulObject::TransformMulObject(RenderMachine* machine,
+                                       std::vector<TransformObject*> operands)
     : TransformObject(machine), m_operands(std::move(operands)) {
     for (TransformObject* o : m_operands) {
         hold(o);
@@ -38,7 +39,8 @@ TransformMulObject::TransformMulObject(RenderMachine* machine, std::vector<Trans
 void TransformMulObject::compute(float time) {
     for (TransformObject* o : m_operands) o->compute(time);
     m_value = m_operands.back()->matrix();
-    for (auto o = m_operands.rbegin() + 1; o != m_operands.rend(); ++o) m_value = multiply((*o)->matrix(), m_value);
+    for (auto o = m_operands.rbegin() + 1; o != m_operands.rend(); ++o)
+        m_value = multiply((*o)->matrix(), m_value);
 }
 
 namespace {
@@ -100,7 +102,8 @@ private:
         const TypeObject* rt = right->type();
         IniObject* result = nullptr;
         if (lt == rt && lt == Types::Number())
-            result = makeProduct<NumberObject, NumberObject, NumberObject, NumberMultiplier>(left, right);
+            result = makeProduct<NumberObject, NumberObject, NumberObject, NumberMultiplier>(
+                left, right);
         else if (lt == rt && lt == Types::Vec2d())
             result = makeProduct<Vec2dObject, Vec2dObject, Vec2dObject, VecMultiplier>(left, right);
         else if (lt == rt && lt == Types::Vec3d())
@@ -108,9 +111,11 @@ private:
         else if (lt == rt && lt == Types::Vec4d())
             result = makeProduct<Vec4dObject, Vec4dObject, Vec4dObject, VecMultiplier>(left, right);
         else if (lt == Types::Transform() && rt == Types::Vec3d())
-            result = makeProduct<Vec3dObject, TransformObject, Vec3dObject, Vec3dTransformer>(left, right);
+            result = makeProduct<Vec3dObject, TransformObject, Vec3dObject, Vec3dTransformer>(
+                left, right);
         else if (lt == Types::Transform() && rt == Types::Vec4d())
-            result = makeProduct<Vec4dObject, TransformObject, Vec4dObject, Vec4dTransformer>(left, right);
+            result = makeProduct<Vec4dObject, TransformObject, Vec4dObject, Vec4dTransformer>(
+                left, right);
         else if (lt == rt && lt == Types::Transform())
             result = new TransformMulObject(
                 renderMachineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem())),

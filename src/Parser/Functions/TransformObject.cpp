@@ -257,7 +257,8 @@ void CameraObject::execute(CommandObject& command) {
         m_view = inverseRigid(headingPitchBank(c.heading, c.pitch, c.bank), c.position);
     } else if (kind == CommandKinds::SetCameraTransform()) {
         Matrix inverse;
-        if (invert(static_cast<const SetCameraTransformCommand&>(command).transform->matrix(), inverse))
+        if (invert(static_cast<const SetCameraTransformCommand&>(command).transform->matrix(),
+                   inverse))
             m_view = inverse;
     } else {
         IniObject::execute(command);
@@ -271,7 +272,8 @@ void CameraObject::execute(CommandObject& command) {
 void CameraObject::lookAt(const LookAtCommand& c) {
     const auto fov = static_cast<float>(c.fov * kDegree);
     m_projection = perspectiveLH(fov, 1.0f, kCameraNear, kCameraFar);
-    Vec3f z{{c.target[0] - c.position[0], c.target[1] - c.position[1], c.target[2] - c.position[2]}};
+    Vec3f z{
+        {c.target[0] - c.position[0], c.target[1] - c.position[1], c.target[2] - c.position[2]}};
     if (!normalize(z)) return;
     Vec3f x = cross(c.up, z);
     if (!normalize(x)) return;
@@ -312,7 +314,8 @@ protected:
         dynamic = dynamic || animated(name);
     }
     // Computes the first matrix (at time 0) and joins the group.
-    static IniObject* finish(std::unique_ptr<TransformObject> transform, IniObject* group, bool dynamic) {
+    static IniObject* finish(std::unique_ptr<TransformObject> transform, IniObject* group,
+                             bool dynamic) {
         transform->setDynamic(dynamic);
         transform->compute(0.0f);
         joinGroup(group, transform.get());
@@ -339,11 +342,13 @@ public:
             {"sy", LwTransformObject::SY, 1},
             {"sz", LwTransformObject::SZ, 1},
         };
-        static_assert(sizeof(kInputs) / sizeof(kInputs[0]) == LwTransformObject::kInputCount, "every input");
+        static_assert(sizeof(kInputs) / sizeof(kInputs[0]) == LwTransformObject::kInputCount,
+                      "every input");
         auto transform = std::make_unique<LwTransformObject>(machine());
         IniObject* group = groupParameter();
         bool dynamic = false;
-        for (const auto& in : kInputs) number(in.name, &transform->inputs[in.input], in.absent, dynamic);
+        for (const auto& in : kInputs)
+            number(in.name, &transform->inputs[in.input], in.absent, dynamic);
         return finish(std::move(transform), group, dynamic);
     }
 };
@@ -395,7 +400,8 @@ public:
         RenderMachine* m = machine();
         auto* source = static_cast<TransformObject*>(getRecordedElement(0, Types::Transform()));
         IniObject* group = groupParameter();
-        return finish(std::make_unique<InverseTransformObject>(m, source), group, source->isDynamic());
+        return finish(std::make_unique<InverseTransformObject>(m, source), group,
+                      source->isDynamic());
     }
 };
 
@@ -408,7 +414,8 @@ public:
 class F_CopyTransform : public IniFunction {
 public:
     IniObject* create() override {
-        return new CopyTransformCommand(static_cast<TransformObject*>(getRecordedElement(0, Types::Transform())));
+        return new CopyTransformCommand(
+            static_cast<TransformObject*>(getRecordedElement(0, Types::Transform())));
     }
 };
 
@@ -494,7 +501,8 @@ F_ApplyMatrix s_multView(ApplyMatrixCommand::MULTIPLY, ApplyMatrixCommand::VIEW)
 F_ApplyMatrix s_setProjection(ApplyMatrixCommand::SET, ApplyMatrixCommand::PROJECTION);
 F_ApplyMatrix s_multProjection(ApplyMatrixCommand::MULTIPLY, ApplyMatrixCommand::PROJECTION);
 F_ApplyMatrix s_setTextureMatrix(ApplyMatrixCommand::SET, ApplyMatrixCommand::TEXTURE_STAGE_0);
-F_ApplyMatrix s_multTextureMatrix(ApplyMatrixCommand::MULTIPLY, ApplyMatrixCommand::TEXTURE_STAGE_0);
+F_ApplyMatrix s_multTextureMatrix(ApplyMatrixCommand::MULTIPLY,
+                                  ApplyMatrixCommand::TEXTURE_STAGE_0);
 F_Camera s_camera;
 F_LookAt s_lookAt;
 F_LwCameraPosition s_lwCameraPosition;

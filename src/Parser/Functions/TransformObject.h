@@ -84,7 +84,8 @@ public:
 // Scales by `factors`, or by `uniform` on all three axes.
 class ScaleObject : public TransformObject {
 public:
-    ScaleObject(RenderMachine* machine, bool uniform) : TransformObject(machine), m_uniform(uniform) {}
+    ScaleObject(RenderMachine* machine, bool uniform)
+        : TransformObject(machine), m_uniform(uniform) {}
     void compute(float time) override;
     Vec3f factors;
     float uniform = 1.0f;
@@ -155,7 +156,8 @@ public:
 
 class SetCameraTransformCommand : public CommandObject {
 public:
-    explicit SetCameraTransformCommand(TransformObject* transform) : CommandObject(0), transform(transform) {}
+    explicit SetCameraTransformCommand(TransformObject* transform)
+        : CommandObject(0), transform(transform) {}
     const CommandKind* commandKind() const override { return CommandKinds::SetCameraTransform(); }
     TransformObject* transform;
 };
