@@ -17,10 +17,6 @@ namespace {
 
 const char* const kIdentity = "1 0 0 0, 0 1 0 0, 0 0 1 0";
 
-std::unique_ptr<RenderMachine> makeRecording() {
-    return std::make_unique<RecordingRenderMachine>();
-}
-
 // `rows` as written on paper, rows apart by commas; a missing last row is
 // 0 0 0 1.
 ::testing::AssertionResult matches(const Matrix& m, std::string rows) {
@@ -40,7 +36,7 @@ protected:
     void SetUp() override {
         ScriptTest::SetUp();
         m_saved = registeredRenderMachine("gl");
-        registerRenderMachine("gl", &makeRecording);
+        registerRenderMachine("gl", &RecordingRenderMachine::create);
         auto* graphics = static_cast<GraphicsSystemObject*>(
             run("graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 64 }",
                 "graphicsSystem"));
