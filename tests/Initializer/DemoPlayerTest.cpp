@@ -3,8 +3,6 @@
 // test-only functions.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -23,39 +21,38 @@
 #include "Parser/IniCommands.h"
 #include "Parser/IniFunction.h"
 #include "Rendering/Common/RenderWindow.h"
+#include "Support/TestKit.h"
 #include "Syncronizer/Syncronizer.h"
 
 namespace Vexa {
 namespace {
 
-// What the fakes share with the test: the clock's times (one per frame), the
-// input the window reports while processing each frame's messages, and a log
-// of every command the recorders receive.
+using Testing::Lines;
+using Testing::recordedCommands;
+
+// What the fakes share with the test: the clock's times (one per frame) and
+// the input the window reports while processing each frame's messages. The
+// commands the recorders receive and what is destroyed go to the kit's record.
 struct Stage {
     std::vector<float> times;
     std::map<int, std::vector<std::function<void(InputListener&)>>> input;
     int frame = 0;
     bool started = false;
-    std::vector<std::string> log;
-    std::set<IniObject*> live;  // test objects not yet destroyed
+    IniObject* graphics = nullptr;  // while alive
 };
 Stage g_stage;
 
 class FakeClock : public Syncronizer {
 public:
-    ~FakeClock() override { g_stage.log.push_back("destroyed clock"); }
+    ~FakeClock() override { recordedCommands().push_back("destroyed clock"); }
     void start() override { g_stage.started = true; }
     void pause() override {}
     void stop() override {}
     float getTime() override {
         if (g_stage.times.empty()) return 0.0f;
-        const std::size_t i = std::min<std::size_t>(static_cast<std::size_t>(g_stage.frame),
-                                                    g_stage.times.size() - 1);
-        return g_stage.times[i];
+        return g_stage.times[std::min<std::size_t>(g_stage.frame, g_stage.times.size() - 1)];
     }
-    bool isFinished() override {
-        return static_cast<std::size_t>(g_stage.frame) >= g_stage.times.size();
-    }
+    bool isFinished() override { return std::size_t(g_stage.frame) >= g_stage.times.size(); }
     bool isPaused() override { return false; }
 };
 
@@ -78,37 +75,12 @@ public:
 class TestGraphicsObject : public GraphicsSystemObject {
 public:
     TestGraphicsObject() : GraphicsSystemObject(nullptr, std::make_unique<FakeWindow>()) {
-        g_stage.live.insert(this);
+        g_stage.graphics = this;
     }
     ~TestGraphicsObject() override {
-        g_stage.live.erase(this);
-        g_stage.log.push_back("destroyed graphics");
+        g_stage.graphics = nullptr;
+        recordedCommands().push_back("destroyed graphics");
     }
-};
-
-VEXA_DEFINE_TYPE(recorderType, "TestRecorder")
-
-// Logs every command it receives as "<name> <kind> <time>" and its payload.
-class Recorder : public IniObject {
-public:
-    explicit Recorder(std::string name) : m_name(std::move(name)) { g_stage.live.insert(this); }
-    ~Recorder() override {
-        g_stage.live.erase(this);
-        g_stage.log.push_back("destroyed " + m_name);
-    }
-    const TypeObject* type() const override { return recorderType(); }
-    void execute(CommandObject& command) override {
-        std::string line =
-            m_name + " " + command.commandKind()->name + " " + formatFloat(command.time());
-        if (auto* key = dynamic_cast<KeyboardCommand*>(&command))
-            line += " key=" + std::to_string(key->key());
-        if (auto* m = dynamic_cast<MouseCommand*>(&command))
-            for (int v : {m->mx, m->my, m->dx, m->dy, m->bs, m->bd}) line += " " + std::to_string(v);
-        g_stage.log.push_back(line);
-    }
-
-private:
-    std::string m_name;
 };
 
 class F_TestGraphics : public IniFunction {
@@ -123,29 +95,28 @@ public:
 };
 F_TestClock s_testClock;
 
-// A recorder named after a standard error raises that error instead.
-class F_TestRecorder : public IniFunction {
+// Raises the standard error it names.
+class F_TestThrow : public IniFunction {
 public:
     IniObject* create() override {
         const std::string name = elementString(0);
         if (name == "bad_alloc") throw std::bad_alloc();
         if (name == "out_of_range") throw std::out_of_range("vector index");
-        if (name == "int") throw 7;
-        return new Recorder(name);
+        throw 7;
     }
 };
-F_TestRecorder s_testRecorder;
+F_TestThrow s_testThrow;
 const FunctionEntry kTestFunctions[] = {
     {"TestGraphics", &s_testGraphics},
     {"TestClock", &s_testClock},
-    {"TestRecorder", &s_testRecorder},
+    {"TestThrow", &s_testThrow},
 };
 const FunctionRegistrar s_registrar(kTestFunctions);
 
 const char* const kShow =
     "graphicsSystem = TestGraphics ( )\n"
     "syncronizer = TestClock ( )\n"
-    "events = TestRecorder \"events\"\n";
+    "events = TestCommandRecorder \"events\"\n";
 
 struct Result {
     int status = -1;
@@ -157,22 +128,19 @@ class DemoPlayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g_stage = Stage();
-        char path[] = "/tmp/vexa-player-XXXXXX";
-        ASSERT_NE(mkdtemp(path), nullptr);
-        m_dir = path;
-        std::filesystem::create_directory(m_dir / "Ini");
+        recordedCommands().clear();
     }
     void TearDown() override {
         collectGarbage();
-        EXPECT_TRUE(g_stage.live.empty()) << "test objects survived the player";
-        std::filesystem::remove_all(m_dir);
+        EXPECT_TRUE(Testing::liveRecorders().empty() && !g_stage.graphics)
+            << "test objects survived the player";
     }
 
     // Runs the player in the production folder with `script` as Ini/demo.ini.
     Result play(const std::string& script) {
-        std::ofstream(m_dir / "Ini" / "demo.ini") << script;
+        m_dir.write("Ini/demo.ini", script);
         const std::filesystem::path cwd = std::filesystem::current_path();
-        std::filesystem::current_path(m_dir);
+        std::filesystem::current_path(m_dir.path());
         const char* argv[] = {"vexa", nullptr};
         Result result;
         testing::internal::CaptureStdout();
@@ -186,43 +154,42 @@ protected:
     // After a start-up error the player keeps the references it took; the
     // test drops them so that nothing leaks.
     void releaseLeftovers() {
-        const std::set<IniObject*> live = g_stage.live;
+        std::set<IniObject*> live = Testing::liveRecorders();
+        if (g_stage.graphics) live.insert(g_stage.graphics);
         for (IniObject* o : live)
             if (o->refCount() > 0) o->release();
         collectGarbage();
     }
-    // The log without destruction lines.
-    std::vector<std::string> commands() const {
-        std::vector<std::string> out;
-        for (const std::string& line : g_stage.log)
+    // The record without destruction lines.
+    static Lines commands() {
+        Lines out;
+        for (const std::string& line : recordedCommands())
             if (line.rfind("destroyed", 0) != 0) out.push_back(line);
         return out;
     }
 
-    std::filesystem::path m_dir;
+    TempDir m_dir;
 };
-
-using Lines = std::vector<std::string>;
 
 TEST_F(DemoPlayerTest, InitializationGetsOneUpdateAtZeroThenEventsGetEachClockTime) {
     g_stage.times = {0.25f, 0.5f, 0.75f};
-    const Result r = play(std::string(kShow) + "initialization = TestRecorder \"init\"\n");
+    const Result r = play(std::string(kShow) + "initialization = TestCommandRecorder \"init\"\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "");
     EXPECT_TRUE(g_stage.started);
-    EXPECT_EQ(g_stage.log[0], "init Update 0");
-    EXPECT_EQ(g_stage.log[1], "destroyed init");
+    EXPECT_EQ(recordedCommands()[0], "init Update 0");
+    EXPECT_EQ(recordedCommands()[1], "destroyed init");
     EXPECT_EQ(commands(), (Lines{"init Update 0", "events Update 0.25", "events Update 0.5",
                                  "events Update 0.75"}));
     // The rendering objects go last, after everything else was collected.
-    EXPECT_EQ(g_stage.log.back(), "destroyed graphics");
-    EXPECT_NE(std::find(g_stage.log.begin(), g_stage.log.end(), "destroyed clock"),
-              g_stage.log.end());
+    EXPECT_EQ(recordedCommands().back(), "destroyed graphics");
+    EXPECT_NE(std::find(recordedCommands().begin(), recordedCommands().end(), "destroyed clock"),
+              recordedCommands().end());
 }
 
 TEST_F(DemoPlayerTest, ClockFinishedAtTheFirstFrameSendsNothingToEvents) {
-    const Result r = play(std::string(kShow) + "initialization = TestRecorder \"init\"\n");
+    const Result r = play(std::string(kShow) + "initialization = TestCommandRecorder \"init\"\n");
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(g_stage.started);
     EXPECT_EQ(commands(), (Lines{"init Update 0"}));
@@ -236,10 +203,11 @@ TEST_F(DemoPlayerTest, KeysAreForwardedAndEscapeEndsTheLoopAfterTheFrame) {
                         [](InputListener& l) { l.key(false, 30); },
                         [](InputListener& l) { l.key(false, 1); }};
     g_stage.input[1] = {[](InputListener& l) { l.key(true, 1); }};
-    const Result r = play(std::string(kShow) + "keyboardHandler = TestRecorder \"keys\"\n");
+    const Result r = play(std::string(kShow) + "keyboardHandler = TestCommandRecorder \"keys\"\n");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(commands(), (Lines{"events Update 1", "keys Keyboard 1 key=30", "keys Keyboard 1 key=30",
-                                 "keys Keyboard 1 key=1", "events Update 2", "keys Keyboard 2 key=1"}));
+    EXPECT_EQ(commands(),
+              (Lines{"events Update 1", "keys Keyboard 1 key=30", "keys Keyboard 1 key=30",
+                     "keys Keyboard 1 key=1", "events Update 2", "keys Keyboard 2 key=1"}));
 }
 
 TEST_F(DemoPlayerTest, MouseEventsReachTheMouseHandlerAsMouseCommands) {
@@ -249,7 +217,7 @@ TEST_F(DemoPlayerTest, MouseEventsReachTheMouseHandlerAsMouseCommands) {
     g_stage.input[1] = {[](InputListener& l) { l.mouseMove(1, 15, 25); },
                         [](InputListener& l) { l.mouseButton(0, 15, 25); },
                         [](InputListener& l) { l.resized(10, 10); }};
-    const Result r = play(std::string(kShow) + "mouseHandler = TestRecorder \"mouse\"\n");
+    const Result r = play(std::string(kShow) + "mouseHandler = TestCommandRecorder \"mouse\"\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(commands(), (Lines{"events Update 1", "mouse Mouse 1 10 20 0 0 0 0",
                                  "mouse Mouse 1 12 25 2 5 1 1", "events Update 2",
@@ -261,8 +229,9 @@ TEST_F(DemoPlayerTest, InputWithoutHandlersIsHarmlessAndEventsMayBeOfAnyType) {
     g_stage.input[0] = {[](InputListener& l) { l.key(true, 5); },
                         [](InputListener& l) { l.mouseMove(0, 1, 1); }};
     g_stage.input[1] = {[](InputListener& l) { l.key(true, 1); }};
-    const Result r = play("graphicsSystem = TestGraphics ( )\nsyncronizer = TestClock ( )\n"
-                          "events = 1\n");
+    const Result r = play(
+        "graphicsSystem = TestGraphics ( )\nsyncronizer = TestClock ( )\n"
+        "events = 1\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(g_stage.frame, 2);
@@ -278,21 +247,22 @@ TEST_F(DemoPlayerTest, StartUpErrorsPrintOneLineAndAnswerZero) {
          "incomplete initialization file, no graphicsSystem defined\n"},
         {"graphicsSystem = TestGraphics ( )\nsyncronizer = TestClock ( )",
          "incomplete initialization file, no events defined\n"},
-        {"graphicsSystem = TestGraphics ( )\nevents = TestRecorder \"events\"\n"
-         "initialization = TestRecorder \"init\"",
+        {"graphicsSystem = TestGraphics ( )\nevents = TestCommandRecorder \"events\"\n"
+         "initialization = TestCommandRecorder \"init\"",
          "incomplete initialization file, no syncronizer defined\n"},
-        {"graphicsSystem = TestGraphics ( )\nevents = TestRecorder \"events\"\n"
-         "syncronizer = TestRecorder \"clock\"",
+        {"graphicsSystem = TestGraphics ( )\nevents = TestCommandRecorder \"events\"\n"
+         "syncronizer = TestCommandRecorder \"clock\"",
          "incomplete initialization file, no syncronizer defined\n"},
         {std::string(kShow) + "x = Draw 1",
          "Exception: Ini/demo.ini(4):\nfatal: While evaluating Draw 1:\n"
          "Simple command takes no parameters.\n"},
-        {std::string(kShow) + "x = TestRecorder \"bad_alloc\"", "Out of memory\n"},
-        {std::string(kShow) + "x = TestRecorder \"out_of_range\"", "Internal error: vector index\n"},
-        {std::string(kShow) + "x = TestRecorder \"int\"", "Internal error: unknown exception\n"},
+        {std::string(kShow) + "x = TestThrow \"bad_alloc\"", "Out of memory\n"},
+        {std::string(kShow) + "x = TestThrow \"out_of_range\"", "Internal error: vector index\n"},
+        {std::string(kShow) + "x = TestThrow \"int\"", "Internal error: unknown exception\n"},
     };
     for (const auto& c : cases) {
         g_stage = Stage();
+        recordedCommands().clear();
         g_stage.times = {1};
         const Result r = play(c.script);
         EXPECT_EQ(r.status, 0) << c.script;

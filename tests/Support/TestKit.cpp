@@ -96,7 +96,14 @@ void AnimatedNumber::execute(CommandObject& command) {
 
 VEXA_DEFINE_TYPE(FieldConsumer::typeObject, "TestFieldConsumer")
 
-CommandRecorder::~CommandRecorder() { recordedCommands().push_back("destroyed " + m_name); }
+CommandRecorder::CommandRecorder(std::string name) : m_name(std::move(name)) {
+    liveRecorders().insert(this);
+}
+
+CommandRecorder::~CommandRecorder() {
+    liveRecorders().erase(this);
+    recordedCommands().push_back("destroyed " + m_name);
+}
 
 void CommandRecorder::execute(CommandObject& command) {
     std::string line =
@@ -111,6 +118,11 @@ void CommandRecorder::execute(CommandObject& command) {
 Lines& recordedCommands() {
     static Lines lines;
     return lines;
+}
+
+std::set<IniObject*>& liveRecorders() {
+    static std::set<IniObject*> live;
+    return live;
 }
 
 Lines takeRecordedCommands() {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -84,9 +85,10 @@ public:
 // `TestCommandRecorder "name"`: writes every command it receives into
 // recordedCommands() as "name Kind time" (keyboard commands add "key=k",
 // mouse commands their six numbers) and "destroyed name" when destroyed.
+// Recorders alive are in liveRecorders().
 class CommandRecorder : public IniObject {
 public:
-    explicit CommandRecorder(std::string name) : m_name(std::move(name)) {}
+    explicit CommandRecorder(std::string name);
     ~CommandRecorder() override;
     const TypeObject* type() const override { return Types::Number(); }
     void execute(CommandObject& command) override;
@@ -95,6 +97,7 @@ private:
     std::string m_name;
 };
 Lines& recordedCommands();
+std::set<IniObject*>& liveRecorders();
 // The recorded lines, emptying the record.
 Lines takeRecordedCommands();
 
