@@ -39,7 +39,6 @@ struct ScriptError {
 const ScriptError kErrors[] = {
     // Statements: when no form matches, the first token of the statement is named.
     {"v = < 1 2 3 4 5 >", {kFatal, at(1, "syntax error: (name, v)")}},
-    {"v = < 1 \"a\" >", {kFatal, at(1, "syntax error: (name, v)")}},
     {"a = 1\nx = { y = 2\n v = < 1 2 3 4 5 > }", {kFatal, at(2, "syntax error: (name, x)")}},
     {"a b", {kFatal, at(1, "syntax error: (name, a)")}},
     {"a = 1 }", {kFatal, at(1, "syntax error: (symbol, '}' = 125)")}},
@@ -67,7 +66,6 @@ const ScriptError kErrors[] = {
      {kFatal, at(2, "@include file not found: /nonexistent/vexa.ini")}},
     {"@if ( 0 ) @endif", {kFatal, "Invalid condition object"}},
     {"@if 1 x = 1", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
-    {"@if 1 @elnotif x @endif", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
     // Inactive branches are checked for shape only.
     {"@if 0 a = - \"s\" @endif", {kFatal, "minus sign can only precede a number object"}},
     {"@if 0 a = < 1 x > @endif", {kFatal, at(1, "syntax error: (symbol, '@' = 64)")}},
@@ -89,7 +87,6 @@ const ScriptError kErrors[] = {
     {"x = Sum ( \"a\" 1 )",
      {kFatal, evaluating(1, "Sum ( \"a\" 1 )", "Tuple element 1 is Number. String was expected.")}},
     {"x = Mul 2", {kFunction, "Mul needs > 1 parameters"}},
-    {"x = Mul ( 2 < 1 2 > )", {kFunction, "Mul cannot handle: Number * Vec2d"}},
     {"x = Mul ( < 1 2 3 > < 1 2 > )", {kFunction, "Mul cannot handle: Vec3d * Vec2d"}},
     {"x = Eq ( 1 2 3 )", {kFunction, "Eq wants precisely 2 parameters"}},
     {"x = And ( Eq ( 1 1 ) 7 )", {kFunction, "And only accepts boolean parameters"}},
@@ -104,17 +101,10 @@ const ScriptError kErrors[] = {
     {"x = EventList ( 1 Draw () 5 )",
      {kFatal, evaluating(1, "EventList ( 1 [Command Draw] 5 )",
                          "Tuple element 2 is Number. Command was expected.")}},
-    {"x = EventList ( \"s\" Draw () Draw () )",
-     {kFatal, evaluating(1, "EventList ( \"s\" [Command Draw] [Command Draw] )",
-                         "Tuple element 0 is String. Vec3d was expected.")}},
     {"x = CommandGroup ( Draw () )", {kFunction, "Number of elements in the tuple is not even."}},
     {"x = CommandGroup ( Draw () 5 )", {kFunction, "Second object is not command."}},
     {"x = TimeModifier { begin = 1 }",
      {kFatal, evaluating(1, "TimeModifier { begin -> 1,}", "Name 'object' is not defined.")}},
-    // Curves.
-    {"t = TorusCurve { }\nx = CurveSum ( t 3 )",
-     {kFatal, evaluating(2, "CurveSum ( [Curve3d] 3 )",
-                         "Tuple element 1 is Number. Curve3d was expected.")}},
     // Envelopes and vectors.
     {"x = Envelope { key = ( 0 ) }", {kFunction, "'key' has invalid format (1)."}},
     {"x = Envelope { key = ( 0 ( 0 \"a\" ) ) }", {kFunction, "'key' has invalid format (2)."}},
@@ -178,17 +168,12 @@ const ScriptError kErrors[] = {
     {"x = Archive ( )", {kFunction, "Only one parameter was expected."}},
     {"directory = 1\nx = File \"a\"",
      {kFatal, evaluating(2, "File \"a\"", "directory is Number. String was expected.")}},
-    {"x = File 3",
-     {kFatal, evaluating(1, "File 3", "Tuple element 0 is Number. String was expected.")}},
     {"x = Archive \"a.tar\"",
      {kFatal, evaluating(1, "Archive \"a.tar\"", "Tuple element 0 is String. File was expected.")}},
     // The clock.
     {"x = Syncronizer { music = \"\" }", {kFunction, "Cannot find ."}},
     {"x = Syncronizer { music = \"/nonexistent/a.ogg\" }",
      {kFunction, "Cannot find /nonexistent/a.ogg."}},
-    {"x = Syncronizer { music = 1 }",
-     {kFatal,
-      evaluating(1, "Syncronizer { music -> 1,}", "music is Number. String was expected.")}},
 };
 
 TEST(ScriptErrors, EachEndsInItsClassAndExactMessage) {
