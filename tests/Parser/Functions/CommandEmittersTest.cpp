@@ -106,16 +106,5 @@ TEST_F(CommandEmittersTest, GroupsDelegatorsAndTimeModifiersPassCommandsOn) {
     EXPECT_EQ(draw.time(), 15.0f);
 }
 
-TEST_F(CommandEmittersTest, CurrentTimeKeepsBoundFieldsCurrent) {
-    IniObject* now = eval("CurrentTime ( )");
-    float field = -1.0f;
-    EXPECT_TRUE(now->getValue(&field));
-    EXPECT_EQ(field, 0.0f);
-    send(now, CommandKinds::Update(), 3.5f);
-    EXPECT_EQ(field, 3.5f);
-    EXPECT_EQ(now->toString(), "3.5");
-    now->dropUnclaimedDestinations();
-}
-
 }  // namespace
 }  // namespace Vexa
