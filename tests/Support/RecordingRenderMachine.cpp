@@ -1,6 +1,7 @@
 #include "Support/RecordingRenderMachine.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <map>
 #include <type_traits>
 
@@ -580,42 +581,27 @@ public:
                 {"DEPTH_FUNC", text(compare(m_depthFunc))}};
     }
 
-    Named primitive(unsigned type) {
-        static const EnumEntry kNames[] = {{"POINT_LIST", POINT_LIST},
-                                           {"LINE_LIST", LINE_LIST},
-                                           {"LINE_STRIP", LINE_STRIP},
-                                           {"TRIANGLE_LIST", TRIANGLE_LIST},
-                                           {"TRIANGLE_STRIP", TRIANGLE_STRIP},
-                                           {"TRIANGLE_FAN", TRIANGLE_FAN},
-                                           {nullptr, 0}};
-        return {kNames, type};
+    // Names for values that have no script enumeration, counted from `first`.
+    static std::string name(unsigned value, std::initializer_list<const char*> names,
+                            unsigned first = 0) {
+        const unsigned index = value - first;
+        return index < names.size() ? names.begin()[index] : std::to_string(value);
     }
-
-    Named matrixKind(unsigned kind) {
-        static const EnumEntry kNames[] = {{"PROJECTION", MATRIX_PROJECTION},
-                                           {"VIEW", MATRIX_VIEW},
-                                           {"WORLD", MATRIX_WORLD},
-                                           {nullptr, 0}};
-        return {kNames, kind};
+    static std::string primitive(unsigned type) {
+        return name(type, {"POINT_LIST", "LINE_LIST", "LINE_STRIP", "TRIANGLE_LIST",
+                           "TRIANGLE_STRIP", "TRIANGLE_FAN"});
     }
-
-    Named textureFormat(unsigned format) {
-        static const EnumEntry kNames[] = {
-            {"RGB8", FORMAT_RGB8}, {"ARGB8", FORMAT_ARGB8}, {"L8", FORMAT_L8}, {nullptr, 0}};
-        return {kNames, format};
+    static std::string matrixKind(unsigned kind) {
+        return name(kind, {"PROJECTION", "VIEW", "WORLD"});
     }
-
-    Named stencil(unsigned operation) {
-        static const EnumEntry kNames[] = {{"STENCIL_KEEP", STENCIL_KEEP},
-                                           {"STENCIL_ZERO", STENCIL_ZERO},
-                                           {"STENCIL_REPLACE", STENCIL_REPLACE},
-                                           {"STENCIL_INCRSAT", STENCIL_INCRSAT},
-                                           {"STENCIL_DECRSAT", STENCIL_DECRSAT},
-                                           {"STENCIL_INVERT", STENCIL_INVERT},
-                                           {"STENCIL_INCR", STENCIL_INCR},
-                                           {"STENCIL_DECR", STENCIL_DECR},
-                                           {nullptr, 0}};
-        return {kNames, operation};
+    static std::string textureFormat(unsigned format) {
+        return name(format, {"RGB8", "ARGB8", "L8"});
+    }
+    static std::string stencil(unsigned operation) {
+        return name(operation,
+                    {"STENCIL_KEEP", "STENCIL_ZERO", "STENCIL_REPLACE", "STENCIL_INCRSAT",
+                     "STENCIL_DECRSAT", "STENCIL_INVERT", "STENCIL_INCR", "STENCIL_DECR"},
+                    STENCIL_KEEP);
     }
 
 private:
