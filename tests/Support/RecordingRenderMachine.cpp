@@ -472,19 +472,16 @@ public:
         lines.swap(m_log->lines);
         return lines;
     }
-
     void setImageSize(int width, int height) override {
         m_log->imageWidth = width;
         m_log->imageHeight = height;
     }
-
     Window* createWindow(const WindowParameters& p) override {
         const std::string parameters =
             record(p.x, p.y, p.width, p.height, p.bitsPerPixel, p.unusedDepth, p.unusedFlag,
                    p.fullScreen, p.showCursor);
         return new FakeWindow(m_log, made("win", "createWindow", parameters), p.width, p.height);
     }
-
     TextureTarget* createTextureTarget(int width, int height, unsigned format,
                                        Texture** texture) override {
         std::string name =
@@ -494,34 +491,28 @@ public:
         *texture = new FakeTexture(m_log, std::move(textureName), width, height, 1);
         return new FakeTarget<TextureTarget>(m_log, std::move(name), width, height);
     }
-
     RenderMemory* createRenderMemory(int width, int height, uint8_t* buffer) override {
         std::string name =
             made("mem", "createRenderMemory", width, height, buffer ? "buffer" : "null");
         return new FakeRenderMemory(m_log, std::move(name), width, height, buffer);
     }
-
     void setViewport(const Viewport& v) override {
         log("setViewport", v.target, v.x, v.y, v.width, v.height);
         if (v.target == nullptr)
             VEXA_THROW(RenderMachineException, "setViewport: no render target.");
         m_viewport = mapViewport(v, v.target->getWidth(), v.target->getHeight());
     }
-
     VertexDeclaration* createVertexDeclaration() override {
         return new FakeResource<VertexDeclaration>(m_log, made("decl", "createVertexDeclaration"));
     }
-
     VertexStream* createVertexStream(int count, int stride, unsigned usage) override {
         return new FakeVertexStream(m_log, made("vbuf", "createVertexStream", count, stride, usage),
                                     count, stride);
     }
-
     IndexStream* createIndexStream(int count, int format) override {
         return new FakeIndexStream(m_log, made("ibuf", "createIndexStream", count, format), count,
                                    format == 1 ? 4 : 2);
     }
-
     void setLight(int light, const LightDesc* d) override {
         if (d == nullptr) return log("setLight", light, "null");
         log("setLight", light,
@@ -529,28 +520,23 @@ public:
                    List<float>{d->position, 3}, List<float>{d->direction, 3}, d->spotExponent,
                    d->attenuation0, d->attenuation1, d->attenuation2, d->spotCutoff));
     }
-
     VertexShader* createVertexShader(const char*) override {
         return new FakeResource<VertexShader>(m_log, made("vsh", "createVertexShader"));
     }
-
     PixelShader* createPixelShader(const char*) override {
         return new FakeResource<PixelShader>(m_log, made("psh", "createPixelShader"));
     }
-
     Texture* createTexture(int width, int height, unsigned format, int mipLevels,
                            bool targetable) override {
         std::string name = made("tex", "createTexture", width, height, textureFormat(format),
                                 mipLevels, targetable);
         return new FakeTexture(m_log, std::move(name), width, height, 1);
     }
-
     Texture* createCubeTexture(int edge, unsigned format, int mipLevels, int flag) override {
         std::string name =
             made("tex", "createCubeTexture", edge, textureFormat(format), mipLevels, flag);
         return new FakeTexture(m_log, std::move(name), edge, edge, 6);
     }
-
     void setCombinerStage(int stage, const TextureCombinerStage* d) override {
         if (d == nullptr) return log("setCombinerStage", stage, "null");
         auto source = [](int value) { return Named{Enums::combinerSource, value}; };
@@ -560,22 +546,18 @@ public:
                    source(d->alphaArg1), source(d->alphaArg2), source(d->alphaArg3),
                    operation(d->colorOp), operation(d->alphaOp), source(d->result)));
     }
-
     ImageLoader* createImageLoader() override {
         return new FakeImageLoader(m_log, made("loader", "createImageLoader"));
     }
-
     RenderState* createState() override {
         auto* state = new FakeRenderState(m_log, made("state", "createState"));
         state->m_entries = stateEntries();
         return state;
     }
-
     void captureState(RenderState* state) override {
         log("captureState", state);
         if (auto* fake = dynamic_cast<FakeRenderState*>(state)) fake->m_entries = stateEntries();
     }
-
     std::vector<RenderState::Entry> stateEntries() const {
         return {{"DEPTH_TEST", m_depthTest ? "true" : "false"},
                 {"DEPTH_FUNC", text(compare(m_depthFunc))}};
