@@ -130,6 +130,28 @@ TEST_F(GoldenTest, ArchiveIsSearchedBeforeTheFileSystem) {
     });
 }
 
+// The capture tool answers --help and --version, and refuses a folder it
+// cannot make at once with one line, before the production is looked for.
+TEST_F(GoldenTest, CaptureToolAnswersHelpAndRefusesAnUnwritableFolderOnce) {
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        const char* out;  // start of standard output
+        const char* err;
+    } cases[] = {
+        {{"--help"}, 0, "usage: vexa-capture [--fps N]", ""},
+        {{"--version"}, 0, "vexa-capture ", ""},
+        {{"--out", "file/frames"}, 1, "",
+         "vexa-capture: cannot write frames into file/frames: Not a directory\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = play({{{"file", ""}}, {}, c.arguments}, VEXA_CAPTURE_BINARY);
+        EXPECT_EQ(run.status, c.status) << c.arguments[0];
+        EXPECT_EQ(run.out.rfind(c.out, 0), 0u) << c.arguments[0] << ": " << run.out;
+        EXPECT_EQ(run.err, c.err) << c.arguments[0];
+    }
+}
+
 // A show runs its timeline against the clock: point events carry their own
 // times, so what they print does not depend on the frame rate.
 TEST_F(GoldenTest, PlaysATimelineUntilTheClockStops) {
