@@ -4,6 +4,7 @@
 // streams so that combiner programs are applied as in a frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -46,27 +47,41 @@ protected:
     }
     void TearDown() override { machine().setDefaultState(); }
 
-    // A quad over the whole window: u runs left to right, v from the top
-    // (v = 0) to the bottom (v = 1); `color` is the diffuse colour.
-    void drawQuad(const Color& color = Color{1, 1, 1, 1}, float z = 0) {
+    // A rectangle in clip space at depth z, counter-clockwise on screen
+    // unless `clockwise`: a fan of two triangles, or two listed triangles when
+    // `indices` are given. u runs left to right, v from the top (v = 0) to
+    // the bottom (v = 1); `color` is the diffuse colour.
+    void drawRect(float x0, float y0, float x1, float y1, const Color& color, float z = 0,
+                  bool clockwise = false, IndexStream* indices = nullptr) {
         std::unique_ptr<VertexDeclaration> declaration(machine().createVertexDeclaration());
         declaration->append(VertexElement::POSITION, 2, 0);
         declaration->append(VertexElement::COLOR, 3, 0);
         declaration->append(VertexElement::TEXCOORD, 1, 0);
-        const float corners[4][4] = {{-1, -1, 0, 1}, {1, -1, 1, 1}, {1, 1, 1, 0}, {-1, 1, 0, 0}};
-        std::unique_ptr<VertexStream> stream(machine().createVertexStream(4, declaration->stride(), 0));
+        float corners[4][4] = {{x0, y0, 0, 1}, {x1, y0, 1, 1}, {x1, y1, 1, 0}, {x0, y1, 0, 0}};
+        if (clockwise) std::swap(corners[1], corners[3]);
+        std::unique_ptr<VertexStream> stream(
+            machine().createVertexStream(4, declaration->stride(), 0));
         float* vertex = static_cast<float*>(stream->lock(0u));
         for (const auto& corner : corners) {
-            const float values[9] = {corner[0], corner[1], z, color.r, color.g, color.b, color.a,
-                                     corner[2], corner[3]};
+            const float values[9] = {corner[0], corner[1], z,         color.r,  color.g,
+                                     color.b,   color.a,   corner[2], corner[3]};
             for (float value : values) *vertex++ = value;
         }
         stream->unlock();
         machine().setVertexDeclaration(declaration.get());
         machine().setVertexStream(stream.get(), 0);
-        machine().drawPrimitive(TRIANGLE_FAN, 0, 2);
+        machine().setIndexStream(indices);
+        if (indices)
+            machine().drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, 4, 0, 2);
+        else
+            machine().drawPrimitive(TRIANGLE_FAN, 0, 2);
+        machine().setIndexStream(nullptr);
         machine().setVertexDeclaration(nullptr);
         machine().setVertexStream(nullptr, 0);
+    }
+    // A quad over the whole window.
+    void drawQuad(const Color& color = Color{1, 1, 1, 1}, float z = 0) {
+        drawRect(-1, -1, 1, 1, color, z);
     }
 
     // RGBA of the window pixel at column x, row y counted from the top.
@@ -90,7 +105,8 @@ inline std::string describe(const std::array<int, 4>& c) {
 inline bool near(const std::array<int, 4>& actual, const std::array<int, 4>& expected,
                  int tolerance = 2) {
     for (int i = 0; i < 4; ++i)
-        if (actual[i] - expected[i] > tolerance || expected[i] - actual[i] > tolerance) return false;
+        if (actual[i] - expected[i] > tolerance || expected[i] - actual[i] > tolerance)
+            return false;
     return true;
 }
 

@@ -33,33 +33,6 @@ protected:
         machine().clear(CLEAR_COLOR | CLEAR_DEPTH | CLEAR_STENCIL, &color, depth, stencil);
     }
 
-    // An axis-aligned rectangle in clip space, counter-clockwise on screen
-    // unless `clockwise`: a fan of two triangles, or two listed triangles
-    // when `indices` are given.
-    void rect(float x0, float y0, float x1, float y1, const Color& c, bool clockwise = false,
-              IndexStream* indices = nullptr) {
-        std::vector<float> v = {x0, y0, 0, c.r, c.g, c.b, c.a, x1, y0, 0, c.r, c.g, c.b, c.a,
-                                x1, y1, 0, c.r, c.g, c.b, c.a, x0, y1, 0, c.r, c.g, c.b, c.a};
-        if (clockwise)
-            std::swap_ranges(v.begin() + 7, v.begin() + 14, v.begin() + 21);
-        std::unique_ptr<VertexDeclaration> declaration(machine().createVertexDeclaration());
-        declaration->append(VertexElement::POSITION, 2, 0);
-        declaration->append(VertexElement::COLOR, 3, 0);
-        std::unique_ptr<VertexStream> stream(machine().createVertexStream(4, declaration->stride(), 0));
-        std::memcpy(stream->lock(0u), v.data(), v.size() * sizeof(float));
-        stream->unlock();
-        machine().setVertexStream(stream.get(), 0);
-        machine().setVertexDeclaration(declaration.get());
-        machine().setIndexStream(indices);
-        if (indices)
-            machine().drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, 4, 0, 2);
-        else
-            machine().drawPrimitive(TRIANGLE_FAN, 0, 2);
-        machine().setIndexStream(nullptr);
-        machine().setVertexStream(nullptr, 0);
-        machine().setVertexDeclaration(nullptr);
-    }
-
     void setWindowViewport(float width = 1, float height = 1) {
         Viewport viewport;
         viewport.target = &window();
@@ -96,7 +69,7 @@ TEST_F(RenderMachineGLTest, DrawsIndexedTrianglesFromTheStartOfTheIndexStream) {
     const uint16_t order[] = {0, 1, 2, 0, 2, 3};
     std::memcpy(indices->lock(0u), order, sizeof(order));
     indices->unlock();
-    rect(0, -1, 1, 1, kBlue, false, indices.get());
+    drawRect(0, -1, 1, 1, kBlue, 0, false, indices.get());
     expectPixel(kRight, kLeft, {0, 0, 255, 255}, "upper right of the quad");
     expectPixel(kRight, kRight, {0, 0, 255, 255}, "lower right of the quad");
     expectPixel(kLeft, kLeft, {0, 0, 0, 0}, "upper left, never drawn");
@@ -148,8 +121,8 @@ TEST_F(RenderMachineGLTest, TwoSidedStencilAppliesEachSidesOperations) {
         machine().setStencilOpBack(STENCIL_KEEP, STENCIL_KEEP, STENCIL_DECRSAT);
         machine().setCullingMode(c.cullingMode);
         machine().setCulling(c.callerCulls);
-        rect(-1, -1, 0, 1, kRed, true);
-        rect(0, -1, 1, 1, kRed, false);
+        drawRect(-1, -1, 0, 1, kRed, 0, true);
+        drawRect(0, -1, 1, 1, kRed);
 
         machine().setCulling(false);
         machine().setTwoSidedStencil(false);
@@ -213,7 +186,7 @@ TEST_F(RenderMachineGLTest, ModelviewAppliesWorldBeforeView) {
     view.at(3, 3) = 1;
     machine().setMatrix(&world, MATRIX_WORLD);
     machine().setMatrix(&view, MATRIX_VIEW);
-    rect(-0.25f, -0.25f, 0.25f, 0.25f, kGreen);
+    drawRect(-0.25f, -0.25f, 0.25f, 0.25f, kGreen);
     expectPixel(kSize * 3 / 4, kMid, {0, 255, 0, 255}, "x = 0.5");
 
     const Matrix before = *machine().getMatrix(MATRIX_WORLD);
@@ -225,7 +198,7 @@ TEST_F(RenderMachineGLTest, ModelviewAppliesWorldBeforeView) {
     const Matrix back = translation(-1.5f);
     machine().multMatrix(&back, MATRIX_WORLD);
     clear(Color{0, 0, 0, 1});
-    rect(-0.25f, -0.25f, 0.25f, 0.25f, kGreen);
+    drawRect(-0.25f, -0.25f, 0.25f, 0.25f, kGreen);
     expectPixel(kSize * 3 / 8, kMid, {0, 255, 0, 255}, "x = -0.25");
 }
 
@@ -241,7 +214,7 @@ TEST_F(RenderMachineGLTest, ProgramsReplaceFixedFunctionUntilUnset) {
     machine().setVertexConstantMatrix(0, 0);
     const float blue[4] = {0, 0, 1, 1};
     machine().setVertexConstantF(4, blue, 1);
-    rect(-0.25f, -0.25f, 0.25f, 0.25f, kRed);
+    drawRect(-0.25f, -0.25f, 0.25f, 0.25f, kRed);
     machine().setVertexShader(nullptr);
     expectPixel(kSize * 3 / 4, kMid, {0, 0, 255, 255}, "moved and coloured by the vertex program");
     expectPixel(kMid, kMid, {0, 0, 0, 0}, "untransformed place");
@@ -313,7 +286,7 @@ TEST_F(RenderMachineGLTest, OffscreenTargetsKeepTheirOwnPixels) {
     EXPECT_EQ(machine().getWidth(), 32);
     EXPECT_EQ(machine().getHeight(), 16);
     clear(Color{0, 0, 0, 1});
-    rect(-1, -1, 0, 1, kGreen);
+    drawRect(-1, -1, 0, 1, kGreen);
     memory->present();
     const auto at = [&](int x) {
         const uint8_t* p = memory->buffer() + (8 * 32 + x) * 4;
