@@ -190,17 +190,6 @@ TEST_F(MusicSyncronizerTest, ReportsEachFailureWithItsMessage) {
     }
 }
 
-TEST_F(MusicSyncronizerTest, StartSeeksToStartAndUnpausesIgnoringSpeed) {
-    MusicSyncronizer clock(3.0f, 2.5f, 100.0f, m_music, &m_counter);
-    g_fake.calls.clear();
-    clock.start();
-    EXPECT_EQ(g_fake.calls, (std::vector<std::string>{"SetTime stream 2500", "SetPaused 3 0"}));
-    m_counter.advance(1.0);
-    g_fake.positionMs = 3500;
-    EXPECT_FLOAT_EQ(clock.getTime(), 3.5f);
-    EXPECT_FALSE(clock.isFinished());
-}
-
 TEST_F(MusicSyncronizerTest, PauseFreezesAndResumeSeeksTheMusicToThePausedTime) {
     auto clock = started(1.0f, 100.0f);
     m_counter.advance(2.0);
@@ -258,18 +247,26 @@ TEST_F(MusicSyncronizerTest, RunsOnTheCounterAfterTheMusicEndsUntilStop) {
     EXPECT_TRUE(g_fake.calls.empty());
 }
 
-TEST_F(MusicSyncronizerTest, StopPausesTheMusicAndStartBeginsAgain) {
-    auto clock = started(1.0f, 100.0f);
-    m_counter.advance(5.0);
-    clock->stop();
-    EXPECT_TRUE(clock->isFinished());
-    EXPECT_FLOAT_EQ(clock->getTime(), 0.0f);
-    clock->start();
+// Start seeks the music to the start and unpauses it, whatever the speed;
+// stop pauses it, and a later start begins again.
+TEST_F(MusicSyncronizerTest, StartSeeksToStartIgnoringSpeedAndStopPauses) {
+    MusicSyncronizer clock(3.0f, 1.0f, 100.0f, m_music, &m_counter);
+    g_fake.calls.clear();
+    clock.start();
+    m_counter.advance(1.0);
+    g_fake.positionMs = 2000;
+    EXPECT_FLOAT_EQ(clock.getTime(), 2.0f);
+    m_counter.advance(4.0);
+    clock.stop();
+    EXPECT_TRUE(clock.isFinished());
+    EXPECT_FLOAT_EQ(clock.getTime(), 0.0f);
+    clock.start();
     EXPECT_EQ(g_fake.calls,
-              (std::vector<std::string>{"SetPaused 3 1", "SetTime stream 1000", "SetPaused 3 0"}));
+              (std::vector<std::string>{"SetTime stream 1000", "SetPaused 3 0", "SetPaused 3 1",
+                                        "SetTime stream 1000", "SetPaused 3 0"}));
     g_fake.playing = false;
     m_counter.advance(0.25);
-    EXPECT_FLOAT_EQ(clock->getTime(), 1.25f);
+    EXPECT_FLOAT_EQ(clock.getTime(), 1.25f);
 }
 
 }  // namespace
