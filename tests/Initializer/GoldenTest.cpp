@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 

@@ -2,7 +2,6 @@
 // text forms and type tests of the object core.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include "Parser/IniCommands.h"

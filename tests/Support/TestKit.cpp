@@ -1,7 +1,6 @@
 #include "Support/TestKit.h"
 
 #include <cstring>
-#include <iostream>
 
 #include "Parser/Exceptions.h"
 #include "Parser/IniFunction.h"

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <string>
 
 #include "Parser/Functions/CommandEmitters.h"
 #include "Parser/Functions/Envelope.h"

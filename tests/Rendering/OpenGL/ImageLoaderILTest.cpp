@@ -5,7 +5,6 @@
 
 #include <IL/il.h>
 
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
