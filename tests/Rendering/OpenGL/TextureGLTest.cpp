@@ -116,11 +116,15 @@ TEST_F(TextureGLTest, ArgumentErrorsCarryTheirMessages) {
     for (const Case& c : cases) EXPECT_EQ(messageOf(c.call), c.message);
 }
 
-TEST_F(TextureGLTest, UploadWhileEveryStageIsTakenLeavesUnitZeroAsItWas) {
+// An upload binds the texture at the first free stage; with every stage
+// taken it leaves unit zero as it was.
+TEST_F(TextureGLTest, UploadTakesTheFirstFreeStageOrLeavesUnitZeroAsItWas) {
     const int units = machine().getMaxTextureUnits();
     std::vector<std::unique_ptr<Texture>> holders;
     for (int stage = 0; stage < units; ++stage) {
         holders.push_back(solidTexture(4, 4, FORMAT_L8, {uint8_t(stage)}));
+        EXPECT_EQ(static_cast<BaseTextureGL*>(holders.back().get())->stage(), stage);
+        EXPECT_EQ(machine().stage(stage).texture, holders.back().get());
         machine().setTexture(stage, holders.back().get());
     }
     std::unique_ptr<Texture> late = solidTexture(4, 4, FORMAT_L8, {200});
@@ -131,16 +135,6 @@ TEST_F(TextureGLTest, UploadWhileEveryStageIsTakenLeavesUnitZeroAsItWas) {
     EXPECT_EQ(GLuint(bound), static_cast<BaseTextureGL*>(holders[0].get())->name());
     EXPECT_EQ(machine().stage(0).texture, holders[0].get());
     for (int stage = 0; stage < units; ++stage) machine().setTexture(stage, nullptr);
-}
-
-TEST_F(TextureGLTest, UploadOfAnUnboundTextureTakesTheFirstFreeStage) {
-    std::unique_ptr<Texture> first = solidTexture(4, 4, FORMAT_L8, {1});
-    machine().setTexture(0, first.get());
-    std::unique_ptr<Texture> second = solidTexture(4, 4, FORMAT_L8, {2});
-    EXPECT_EQ(static_cast<BaseTextureGL*>(second.get())->stage(), 1);
-    EXPECT_EQ(machine().stage(1).texture, second.get());
-    machine().setTexture(0, nullptr);
-    machine().setTexture(1, nullptr);
 }
 
 // Locking an uploaded texture starts from its contents: a changed rectangle
