@@ -13,7 +13,7 @@
 
 #include "Platform/ImageWriter.h"
 #include "Rendering/OpenGL/ImageLoaderIL.h"
-#include "Support/TempDir.h"
+#include "Support/TestKit.h"
 
 namespace {
 

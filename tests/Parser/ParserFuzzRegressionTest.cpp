@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "Support/TempDir.h"
 #include "Support/TestKit.h"
 
 namespace Vexa {

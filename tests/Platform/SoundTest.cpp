@@ -6,7 +6,7 @@
 
 #include "Platform/Sound.h"
 #include "Platform/WavFile.h"
-#include "Support/TempDir.h"
+#include "Support/TestKit.h"
 
 namespace Vexa::Platform {
 namespace {

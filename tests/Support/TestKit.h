@@ -3,12 +3,16 @@
 // script text, and fakes for animated values, consumers of values, command
 // receivers, counters and data held in memory.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,10 +21,40 @@
 #include "Parser/IniCommands.h"
 #include "Parser/IniObject.h"
 #include "Parser/Parser.h"
-#include "Support/TempDir.h"
 #include "Syncronizer/PerformanceTimer.h"
 
-namespace Vexa::Testing {
+namespace Vexa {
+
+// A temporary folder for a test, removed with everything in it at the end.
+// A folder that cannot be made fails the test that asked for it.
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/vexa-test-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr)
+            throw std::runtime_error("cannot make a temporary folder");
+        m_path = pattern;
+    }
+    ~TempDir() { std::filesystem::remove_all(m_path); }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    std::string operator/(const std::string& relative) const { return m_path + "/" + relative; }
+    // Writes a file (making its folders) and answers its path.
+    std::string write(const std::string& relative, const std::string& bytes) const {
+        const std::filesystem::path p = std::filesystem::path(m_path) / relative;
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream out(p, std::ios::binary);
+        if (!(out << bytes)) throw std::runtime_error("cannot write " + p.string());
+        return p.string();
+    }
+
+private:
+    std::string m_path;
+};
+
+namespace Testing {
 
 using Lines = std::vector<std::string>;
 
@@ -124,4 +158,5 @@ private:
     std::string m_bytes;
 };
 
-}  // namespace Vexa::Testing
+}  // namespace Testing
+}  // namespace Vexa
