@@ -105,12 +105,8 @@ TEST(SdlWindowEvents, KeysReachTheListenerAsVirtualKeyCodesAndHoldTheirStateByte
     } cases[] = {
         {SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, 0x1B, "key 1 1|key 1 1"},
         {SDLK_a, SDL_SCANCODE_A, 'A', "key 1 65|key 0 65"},
-        {SDLK_0, SDL_SCANCODE_0, '0', "key 1 48|key 0 48"},
-        {SDLK_RETURN, SDL_SCANCODE_RETURN, 0x0D, "key 1 13|key 0 13"},
         {SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER, 0x0D, "key 1 13|key 0 13"},
-        {SDLK_RSHIFT, SDL_SCANCODE_RSHIFT, 0x10, "key 1 16|key 0 16"},
         {SDLK_LEFT, SDL_SCANCODE_LEFT, 0x25, "key 1 37|key 0 37"},
-        {SDLK_DELETE, SDL_SCANCODE_DELETE, 0x2E, "key 1 46|key 0 46"},
         {SDLK_F12, SDL_SCANCODE_F12, 0x7B, "key 1 123|key 0 123"},
         {SDLK_KP_9, SDL_SCANCODE_KP_9, 0x69, "key 1 105|key 0 105"},
     };

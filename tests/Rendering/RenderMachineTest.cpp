@@ -1,5 +1,5 @@
 // The render machine's shared code: the matrix product, viewport mapping, the
-// vertex-program matrices, vertex counts, vertex declarations and the creator.
+// vertex-program matrices, vertex declarations and the creator.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -107,22 +107,6 @@ TEST(RenderMachineVertexProgram, LoadsTheSelectedMatrixAsRowsInTheStatedOrder) {
     for (int selector : {-1, 4})
         EXPECT_EQ(messageOf([&] { vertexProgramMatrix(selector, projection, view, kRotateZ); }),
                   "Invalid parameter name.");
-}
-
-TEST(RenderMachinePrimitives, CountsVerticesBlindlyFromPrimitives) {
-    struct Case {
-        unsigned type;
-        int none, five;
-    };
-    const Case cases[] = {
-        {POINT_LIST, 0, 5},     {LINE_LIST, 0, 10},     {LINE_STRIP, 1, 6},
-        {TRIANGLE_LIST, 0, 15}, {TRIANGLE_STRIP, 2, 7}, {TRIANGLE_FAN, 2, 7},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(primitiveVertexCount(c.type, 0), c.none) << c.type;
-        EXPECT_EQ(primitiveVertexCount(c.type, 5), c.five) << c.type;
-    }
-    EXPECT_EQ(primitiveVertexCount(6, 1), -1);
 }
 
 TEST(RenderMachineVertexDeclaration, AppendsAtTheRunningOffsetAndEndsAtTheStride) {

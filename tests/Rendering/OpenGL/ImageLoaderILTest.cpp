@@ -207,13 +207,6 @@ TEST(ImageIL, ErrorsLeftOnTheStackDoNotLeakIntoLaterLoads) {
     EXPECT_EQ(decodeFailure(truncated), "IL_LIB_PNG_ERROR");
 }
 
-// Read and write errors share one code; codes DevIL does not define get one name.
-TEST(ImageIL, NamesSharedAndUndefinedDevILErrors) {
-    EXPECT_STREQ(errorNameIL(IL_FILE_READ_ERROR), "IL_FILE_READ/WRITE_ERROR");
-    EXPECT_STREQ(errorNameIL(IL_LIB_JP2_ERROR), "undefined IL error");
-    EXPECT_STREQ(errorNameIL(0x1234), "undefined IL error");
-}
-
 TEST(ImageIL, MipLevelsFollowTheSizeRule) {
     struct Case {
         int requested, width, height, levels;
