@@ -162,17 +162,6 @@ TEST_F(IniFunctionTest, AccessorErrorsUseTheirExactMessages) {
         EXPECT_EQ(error("{ }", [&](F& f, P&) { accessor(f); }), "Name 'x' is not defined.");
 }
 
-TEST_F(IniFunctionTest, AccessorErrorsAreWrappedWithTheFunctionAndItsArgument) {
-    EXPECT_EQ(messageOf([&] {
-                  probe(
-                      "{ r = \"r\" }\nq = 2", [](F& f, P&) { f.getNumber("r"); }, "a = 1\n");
-              }),
-              "memory(3):\nfatal: While evaluating TestProbe { r -> \"r\",}:\n"
-              "r is String. Number was expected.");
-    // An error inside the argument is reported as it is.
-    EXPECT_EQ(messageOf([&] { probe("( 1 , )", nullptr); }), "Invalid symbol ,");
-}
-
 TEST_F(IniFunctionTest, NamedParametersReadValuesAndDefaults) {
     probe(
         "{ radius = 2.5 a = 2.9 b = - 2.9 c = 7.99 s = \"x y\" color = < 1 2 3 4 > mode = "
@@ -324,22 +313,6 @@ TEST_F(IniFunctionTest, RegistryRefusesASecondFunctionOfTheSameNameAndUnknownNam
     argument->touch();
     EXPECT_EQ(outcomeOf([&] { IniFunction::call("NoSuchFunction", argument, nullptr); }),
               (Outcome{"Exception", "Undefined function name."}));
-}
-
-TEST_F(IniFunctionTest, SimpleCommandsTakeNoParameters) {
-    for (const char* argument : {"1", "( 1 )", "{ }", "\"s\"", "( ( ) )"})
-        EXPECT_EQ(outcomeOf([&] { run(std::string("c = Draw ") + argument); }).kind,
-                  "FatalParseException")
-            << argument;
-    auto* number = new NumberObject(1.0f);
-    number->touch();
-    EXPECT_EQ(outcomeOf([&] { IniFunction::call("Load", number, nullptr); }).kind,
-              "ParseException");
-    IniObject* command = IniFunction::call("SetupTextureRendering", new TupleObject(), nullptr);
-    EXPECT_EQ(static_cast<CommandObject*>(command)->commandKind(),
-              CommandKinds::SetupTextureRendering());
-    EXPECT_EQ(command->toString(), "[Command SetupTextureRendering]");
-    command->touch();
 }
 
 }  // namespace
