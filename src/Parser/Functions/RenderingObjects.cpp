@@ -105,6 +105,8 @@ void RenderTargetObject::execute(CommandObject& command) {
     target->present();
 }
 
+TextureObject* textureObjectOf(IniObject* object) { return dynamic_cast<TextureObject*>(object); }
+
 void TextureObject::execute(CommandObject& command) {
     if (command.commandKind() != CommandKinds::TextureProperties()) {
         IniObject::execute(command);

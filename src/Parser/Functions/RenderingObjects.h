@@ -71,6 +71,11 @@ public:
     virtual RenderTarget* getRenderTarget(int face) = 0;
 };
 
+// The texture behind an object given where a texture is expected: any
+// texture object, whatever its own type name (a light cube is one); null
+// for anything else.
+TextureObject* textureObjectOf(IniObject* object);
+
 // The render target of a targetable texture, asked for each time, so the
 // texture must have been loaded first.
 class TextureRenderTargetObject : public RenderTargetObject {
