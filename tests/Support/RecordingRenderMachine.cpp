@@ -84,8 +84,6 @@ std::string call(const std::string& name, const Args&... args) {
 struct Log {
     std::vector<std::string> lines;
     std::map<std::string, int> counters;
-    int imageWidth = 1;
-    int imageHeight = 1;
     std::string newName(const std::string& prefix) {
         return prefix + std::to_string(++counters[prefix]);
     }
@@ -291,9 +289,8 @@ private:
     }
     Texture* load(const char* operation, const std::string& source, const TextureDescription& d,
                   int faces) {
-        const Log& shared = *sharedLog();
-        const int width = d.forceSize ? d.width : shared.imageWidth;
-        const int height = d.forceSize ? d.height : shared.imageHeight;
+        const int width = d.forceSize ? d.width : 1;
+        const int height = d.forceSize ? d.height : 1;
         std::string name = sharedLog()->newName("tex");
         log(operation, source, record(d.mipLevels, d.forceSize, d.width, d.height));
         sharedLog()->lines.back() += " -> " + name;
@@ -471,10 +468,6 @@ public:
         std::vector<std::string> lines;
         lines.swap(m_log->lines);
         return lines;
-    }
-    void setImageSize(int width, int height) override {
-        m_log->imageWidth = width;
-        m_log->imageHeight = height;
     }
     Window* createWindow(const WindowParameters& p) override {
         const std::string parameters =

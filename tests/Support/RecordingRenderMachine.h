@@ -16,7 +16,7 @@
 //
 // Beside the log the machine keeps the matrices, the viewport in pixels and
 // the depth test and function (the two states its snapshots hold). Image
-// loaders give ARGB8 textures of the forced size, or of setImageSize's.
+// loaders give textures of the forced size, or of one texel.
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,8 +35,6 @@ public:
     // The lines recorded since construction or the last clear, and clearing.
     virtual void clearLog() = 0;
     virtual std::vector<std::string> takeLog() = 0;
-    // The size of the images the machine's image loaders pretend to read.
-    virtual void setImageSize(int width, int height) = 0;
     virtual const ViewportPixels& viewportPixels() const = 0;
 };
 

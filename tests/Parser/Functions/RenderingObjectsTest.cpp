@@ -143,7 +143,6 @@ TEST_F(RenderingObjectsTest, SimpleBlitAndSkyBoxDrawTheirFixedMeshes) {
 
 // The blit sets blending, depth and its texture for its own draw only.
 TEST_F(RenderingObjectsTest, BlitSetsItsOwnStateAroundTheDraw) {
-    m_machine->setImageSize(8, 8);
     const TempDir folder;
     folder.write("pic.png", "");
     parser().parseString("pic = Texture2D { directory = \"" + folder.path() +
