@@ -49,6 +49,12 @@ TEST(ParserFuzzRegressionTest, DeepNestingEndsInFatalErrorNotStackOverflow) {
     for (const std::string& text : inputs)
         EXPECT_EQ(kindOf(text), "FatalParseException") << text.substr(0, 40);
     EXPECT_EQ(kindOf("x = 1 " + repeat("/* ", n) + repeat("*/ ", n) + "y = 2"), "none");
+    // The two limits an author can meet, with their exact messages.
+    EXPECT_EQ(Testing::scriptOutcome("a = " + repeat("( ", 1001)).message,
+              "memory(1):\nfatal: nesting deeper than 1000 levels");
+    EXPECT_EQ(Testing::scriptOutcome("a = " + repeat("( ", 999) + repeat(") ", 999)).kind, "none");
+    EXPECT_EQ(Testing::scriptOutcome("@include \"" + self + "\"").message,
+              self + "(2):\nfatal: @include nested deeper than 64 files: " + self);
 }
 
 // Values that outlive the scope, the tuple or the macro that made them must
@@ -90,7 +96,8 @@ TEST(ParserFuzzRegressionTest, TruncatedTextEndsInAnError) {
 // object, kept its own count above zero and was never collected. The entry
 // form now refuses to close such a cycle.
 TEST(ParserFuzzRegressionTest, TupleCannotBeMadeToHoldItself) {
-    EXPECT_EQ(kindOf("k:0=1 k:k=k"), "FatalParseException");
+    EXPECT_EQ(Testing::scriptOutcome("k:0=1 k:k=k").message,
+              "memory(1):\nfatal: tuple k cannot contain itself");
     EXPECT_EQ(kindOf("t : 0 = 1\nu = ( t )\nt : 1 = u"), "FatalParseException");
     EXPECT_EQ(kindOf("t : 0 = 1\nb = { x = t }\nt : 1 = b"), "FatalParseException");
     EXPECT_EQ(kindOf("t : 0 = 1\nu = ( 1 )\nt : 1 = u t : 2 = u"), "none");

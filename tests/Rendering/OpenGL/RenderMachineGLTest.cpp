@@ -180,6 +180,20 @@ Matrix translation(float x) {
 
 // View is applied after world: a quad at the origin moved by 1 and then
 // halved lands at 0.5 (right of centre), not at 1.
+// A bias acts only while polygon offsetting is on, so a non-zero bias
+// switches it on and a zero bias off again.
+TEST_F(RenderMachineGLTest, DepthBiasSwitchesPolygonOffsetWithItsValue) {
+    machine().setDepthBias(2, 0.5f);
+    GLfloat units = 0, factor = 0;
+    glGetFloatv(GL_POLYGON_OFFSET_UNITS, &units);
+    glGetFloatv(GL_POLYGON_OFFSET_FACTOR, &factor);
+    EXPECT_TRUE(glIsEnabled(GL_POLYGON_OFFSET_FILL) && glIsEnabled(GL_POLYGON_OFFSET_LINE));
+    EXPECT_EQ(units, 2.0f);
+    EXPECT_EQ(factor, 0.5f);
+    machine().setDepthBias(0, 0);
+    EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_FILL) || glIsEnabled(GL_POLYGON_OFFSET_POINT));
+}
+
 TEST_F(RenderMachineGLTest, ModelviewAppliesWorldBeforeView) {
     const Matrix world = translation(1);
     Matrix view = Matrix::identity(0.5f);

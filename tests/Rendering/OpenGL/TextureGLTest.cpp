@@ -79,6 +79,11 @@ TEST_F(TextureGLTest, RectangleTextureIsAddressedWithUnitCoordinates) {
     EXPECT_EQ(describe(pixel(30, 1)), describe({0, 255, 0, 255}));
     EXPECT_EQ(describe(pixel(1, 30)), describe({255, 0, 0, 255}));
     EXPECT_EQ(describe(pixel(30, 30)), describe({0, 0, 0, 255}));
+    // Rectangle textures cannot repeat: REPEAT clamps to the edge instead.
+    texture->setWrapMode(0, REPEAT);
+    GLint wrap = 0;
+    glGetTexParameteriv(GL_TEXTURE_RECTANGLE, GL_TEXTURE_WRAP_S, &wrap);
+    EXPECT_EQ(wrap, GL_CLAMP_TO_EDGE);
     machine().setTexture(0, nullptr);
 }
 
