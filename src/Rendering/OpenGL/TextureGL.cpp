@@ -354,6 +354,7 @@ void setTextureGL(RenderMachineGL& machine, int stage, Texture* texture) {
     if (!previous) return;
     machine.selectUnit(stage);
     GL_CHECK(glDisable(previous->target()));
+    GL_CHECK(glBindTexture(previous->target(), 0));
     previous->leaveStage(stage);
 }
 

@@ -139,5 +139,124 @@ TEST_F(MaterialObjectTest, AttributesSetTheirStateOnDrawAndPutItBackOnDisable) {
     }
 }
 
+TEST_F(MaterialObjectTest, UpdateAndDrawSendTheCurrentAnimatedValues) {
+    run("e = Envelope4d { type = \"LINEAR\" key = ( 0 < 0 0 0 0 > 1 < 1 1 1 1 > ) }\n"
+        "s = PixelShader { file = file constants = PixelConstants { constant1 = e } }\n"
+        "m = Material { attributes = ( 0 s 1 TextureFactor { factor = e } ) }");
+    Testing::send(parser().lookup("e"), CommandKinds::Update(), 0.5f);
+    EXPECT_EQ(calls("m", CommandKinds::Update()),
+              (Lines{"setPixelConstantF(0, [0.5 0.5 0.5 0.5], 1)", "setPixelConstantF(1, [0 0 0 0], 1)",
+                     "setPixelConstantF(2, [0 0 0 0], 1)", "setPixelConstantF(3, [0 0 0 0], 1)"}));
+    EXPECT_EQ(calls("m", CommandKinds::Draw()).back(), "setTextureFactor((0.5 0.5 0.5 0.5))");
+}
+
+TEST_F(MaterialObjectTest, FogFollowsAnEnvironmentWithEnabledFog) {
+    run("m = Material { attributes = ( 0 Fog { } ) }");
+    auto* on = new EnvironmentObject();
+    auto* off = new EnvironmentObject();
+    Fog fog;
+    fog.enabled = true;
+    fog.color = Vec4f{{0, 1, 0, 1}};
+    fog.mode = FOG_EXP2;
+    fog.start = 2;
+    fog.end = 3;
+    fog.density = 0.5f;
+    on->environment()->setFog(fog);
+    fog.enabled = false;
+    off->environment()->setFog(fog);
+    const Lines own = {"setFog(1)", "setFogColor((1 1 1 1))", "setFogMode(FOG_LINEAR)",
+                       "setFogParameters(0, 10, 1)"};
+    const Lines environment = {"setFog(1)", "setFogColor((0 1 0 1))", "setFogMode(FOG_EXP2)",
+                               "setFogParameters(2, 3, 0.5)"};
+    const struct {
+        Environment* environment;
+        const Lines& draw;
+    } cases[] = {{on->environment(), environment},
+                 {off->environment(), own},
+                 {on->environment(), environment},
+                 {nullptr, own}};
+    for (const auto& c : cases) {
+        SetMaterialEnvironmentCommand command(c.environment);
+        parser().lookup("m")->execute(command);
+        EXPECT_EQ(calls("m", CommandKinds::Draw()), c.draw);
+    }
+    on->touch();
+    off->touch();
+}
+
+TEST_F(MaterialObjectTest, LoadAppendsTheGeneratorsAttributesEachTime) {
+    run("g = TestMaterialGenerator TextureFactor { }\n"
+        "m = Material { generator = g attributes = ( 0 AlphaTest { } ) }");
+    auto* material = static_cast<MaterialObject*>(parser().lookup("m"));
+    EXPECT_FALSE(material->isLoaded());
+    const CommandKind* steps[] = {CommandKinds::Load(), CommandKinds::Unload(),
+                                  CommandKinds::Load()};
+    for (const CommandKind* step : steps) Testing::send(material, step);
+    EXPECT_TRUE(material->isLoaded());
+    EXPECT_EQ(calls("m", CommandKinds::Draw()),
+              (Lines{"setAlphaTest(1)", "setAlphaFunc(ALWAYS, 0)", "setTextureFactor((1 1 1 1))",
+                     "setTextureFactor((1 1 1 1))"}));
+}
+
+// A material of every attribute drawn on the real machine, whose Disable
+// must leave the device's state as the Draw found it.
+class MaterialStateGLTest : public MachineGLTest {};
+
+TEST_F(MaterialStateGLTest, DisableLeavesTheStateTheDrawFound) {
+    RenderMachine* m = &machine();
+    std::vector<IniObject*> objects;
+    auto made = [&objects](auto* object) {
+        objects.push_back(object);
+        return object;
+    };
+    auto* texture = made(new TargetableTexture2DObject(m, 4, 4));
+    texture->load();
+    auto* stage = made(new TextureStageObject(texture, 1));
+    stage->setGenMode(GEN_SPHEREMAP);
+    TextureCombinerStage combiner = defaultCombinerStage();
+    combiner.colorOp = OP_ADD;
+    stage->setCombinerStage(combiner);
+    auto* alpha = made(new AlphaTestObject());
+    alpha->function = GREATER;
+    auto* blend = made(new BlendObject());
+    blend->source = SRCALPHA;
+    blend->operation = MAX;
+    auto* fog = made(new FogObject());
+    fog->fog.mode = FOG_EXP2;
+    auto* vertexConstants = made(new VertexConstantsObject());
+    vertexConstants->constants().setAutomatic(0, 0);
+    Testing::MemoryBlock vertexText(
+        "!!ARBvp1.0\nDP4 result.position.x, program.env[0], vertex.position;\n"
+        "DP4 result.position.y, program.env[1], vertex.position;\n"
+        "DP4 result.position.z, program.env[2], vertex.position;\n"
+        "DP4 result.position.w, program.env[3], vertex.position;\n"
+        "MOV result.color, vertex.color;\nEND\n");
+    Testing::MemoryBlock pixelText("!!ARBfp1.0\nMOV result.color, fragment.color;\nEND\n");
+    auto* vertexShader = made(new VertexShaderObject(
+        std::make_unique<FileShaderLoader<VertexShader>>(m, &vertexText), vertexConstants));
+    auto* pixelConstants = made(new PixelConstantsObject());
+    auto* pixelShader = made(new PixelShaderObject(
+        std::make_unique<FileShaderLoader<PixelShader>>(m, &pixelText), pixelConstants));
+    vertexShader->load();
+    pixelShader->load();
+    auto* material = made(new MaterialObject(m));
+    for (MaterialAttribute* a : std::initializer_list<MaterialAttribute*>{
+             stage, made(new TextureFactorObject()), alpha, blend, fog, vertexShader, pixelShader})
+        material->addAttribute(a);
+
+    drawQuad();
+    std::unique_ptr<RenderState> before(m->createState()), after(m->createState());
+    Testing::send(material, CommandKinds::Draw());
+    drawQuad();
+    Testing::send(material, CommandKinds::Disable());
+    m->captureState(after.get());
+    const auto found = before->entries(), left = after->entries();
+    ASSERT_EQ(found.size(), left.size());
+    for (std::size_t i = 0; i < found.size(); ++i)
+        EXPECT_EQ(left[i].value, found[i].value) << found[i].name;
+    for (IniObject* object : objects) object->touch();
+    collectGarbage();
+}
+
 }  // namespace
 }  // namespace Vexa
