@@ -185,6 +185,14 @@ const ScriptError kErrors[] = {
     {"x = Syncronizer { music = \"\" }", {kFunction, "Cannot find ."}},
     {"x = Syncronizer { music = \"/nonexistent/a.ogg\" }",
      {kFunction, "Cannot find /nonexistent/a.ogg."}},
+    // Lights and environments.
+    {"x = Environment { fog = Light { } }", {kFunction, "fog has invalid format."}},
+    {"s = Light { } x = Environment { lights = ( 0 s 1 ) }",
+     {kFunction, "lights has invalid format."}},
+    {"x = Environment { lights = ( \"a\" Light { } ) }", {kFunction, "lights has invalid format."}},
+    {"s = Light { } x = Environment { lights = ( 0 s 1 s 2 s 3 s 4 s 5 s 6 s 7 s 8 s ) }",
+     {kFunction, "lights has invalid format."}},
+    {"s = Light { } x = SetEnvironmentLight ( 8 s )", {kFunction, "Light slot must be 0 to 7."}},
 };
 
 TEST(ScriptErrors, EachEndsInItsClassAndExactMessage) {

@@ -102,4 +102,121 @@ void CubeLightingObject::load() {
 
 void CubeLightingObject::unload() { m_texture.reset(); }
 
+// ---- script functions ------------------------------------------------------------------
+
+namespace {
+
+/* FogDefinition { [enabled range color mode vertexMode start end density] } */
+class F_FogDefinition : public IniFunction {
+public:
+    IniObject* create() override {
+        auto object = std::make_unique<FogDefinitionObject>();
+        Fog& fog = object->fog();
+        fog.enabled = getInt("enabled", 0) != 0;
+        fog.range = getInt("range", 0) != 0;
+        if (has("color")) fog.color = getVec4("color");
+        fog.mode = getEnum("mode", Enums::fogMode, FOG_LINEAR);
+        fog.vertexMode = getEnum("vertexMode", Enums::fogMode, FOG_LINEAR);
+        fog.start = getNumber("start", fog.start);
+        fog.end = getNumber("end", fog.end);
+        fog.density = getNumber("density", fog.density);
+        return object.release();
+    }
+};
+
+/* Light { [type diffuse specular ambient position direction falloff
+            attenuation0 attenuation1 attenuation2 phi] } */
+class F_Light : public IniFunction {
+public:
+    IniObject* create() override {
+        auto object = std::make_unique<LightObject>();
+        Light& light = object->light();
+        light.type = getEnum("type", Enums::lightType, POINT_LIGHT);
+        bindVec4IfGiven("diffuse", &light.diffuse);
+        bindVec4IfGiven("specular", &light.specular);
+        bindVec4IfGiven("ambient", &light.ambient);
+        bindVec3IfGiven("position", &light.position);
+        bindVec3IfGiven("direction", &light.direction);
+        bindNumberIfGiven("falloff", &light.falloff);
+        bindNumberIfGiven("attenuation0", &light.attenuation0);
+        bindNumberIfGiven("attenuation1", &light.attenuation1);
+        bindNumberIfGiven("attenuation2", &light.attenuation2);
+        bindNumberIfGiven("phi", &light.phi);
+        return object.release();
+    }
+};
+
+/* Environment { [fog] [lights = ( number light ... )] }
+   The pairs fill the slots in order; the numbers are checked, not used. */
+class F_Environment : public IniFunction {
+public:
+    IniObject* create() override {
+        auto object = std::make_unique<EnvironmentObject>();
+        Environment* environment = object->environment();
+        if (has("fog")) {
+            const IniObject* fog = getObject("fog");
+            if (!IniObject::isOfType(fog, Types::FogDefinition()))
+                VEXA_THROW(FunctionParseException, "fog has invalid format.");
+            environment->setFog(static_cast<const FogDefinitionObject*>(fog)->fog());
+        }
+        if (has("lights")) {
+            const auto* lights = static_cast<TupleObject*>(getObject("lights", Types::Tuple()));
+            const std::size_t n = lights->size();
+            if (n % 2 != 0 || n / 2 > Environment::kLightSlots)
+                VEXA_THROW(FunctionParseException, "lights has invalid format.");
+            for (std::size_t i = 0; i < n; i += 2) {
+                IniObject* light = lights->at(i + 1);
+                if (!IniObject::isOfType(lights->at(i), Types::Number()) ||
+                    !IniObject::isOfType(light, Types::Light()))
+                    VEXA_THROW(FunctionParseException, "lights has invalid format.");
+                record(light);
+                environment->setLight(static_cast<int>(i / 2),
+                                      &static_cast<LightObject*>(light)->light());
+            }
+        }
+        return object.release();
+    }
+};
+
+/* SetEnvironmentLight ( slot light ) */
+class F_SetEnvironmentLight : public IniFunction {
+public:
+    IniObject* create() override {
+        const int slot = elementInt(0);
+        if (slot < 0 || slot >= Environment::kLightSlots)
+            VEXA_THROW(FunctionParseException, "Light slot must be 0 to 7.");
+        auto* light = static_cast<LightObject*>(getRecordedElement(1, Types::Light()));
+        return new SetEnvironmentLightCommand(slot, light);
+    }
+};
+
+/* CubeLighting { graphicsSystem [color ambient] } */
+class F_CubeLighting : public IniFunction {
+public:
+    IniObject* create() override {
+        auto object = std::make_unique<CubeLightingObject>(
+            renderMachineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem())));
+        bindVec3IfGiven("color", &object->color);
+        bindVec3IfGiven("ambient", &object->ambient);
+        return object.release();
+    }
+};
+
+F_FogDefinition s_fogDefinition;
+F_Light s_light;
+F_Environment s_environment;
+F_SetEnvironmentLight s_setEnvironmentLight;
+F_CubeLighting s_cubeLighting;
+
+const FunctionEntry kFunctions[] = {
+    {"FogDefinition", &s_fogDefinition},
+    {"Light", &s_light},
+    {"Environment", &s_environment},
+    {"SetEnvironmentLight", &s_setEnvironmentLight},
+    {"CubeLighting", &s_cubeLighting},
+};
+const FunctionRegistrar s_registrar(kFunctions);
+
+}  // namespace
+
 }  // namespace Vexa
