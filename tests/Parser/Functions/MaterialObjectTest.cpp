@@ -200,15 +200,30 @@ TEST_F(MaterialObjectTest, LoadAppendsTheGeneratorsAttributesEachTime) {
 
 // A material of every attribute drawn on the real machine, whose Disable
 // must leave the device's state as the Draw found it.
-class MaterialStateGLTest : public MachineGLTest {};
+class MaterialStateGLTest : public MachineGLTest {
+protected:
+    void TearDown() override {
+        for (IniObject* object : m_objects) object->touch();
+        collectGarbage();
+        MachineGLTest::TearDown();
+    }
+    template <typename T>
+    T* made(T* object) {
+        m_objects.push_back(object);
+        return object;
+    }
+    MaterialObject* material(std::initializer_list<MaterialAttribute*> attributes) {
+        auto* material = made(new MaterialObject(&machine()));
+        for (MaterialAttribute* a : attributes) material->addAttribute(a);
+        return material;
+    }
+    RenderMachine* const m = &machine();
+
+private:
+    std::vector<IniObject*> m_objects;
+};
 
 TEST_F(MaterialStateGLTest, DisableLeavesTheStateTheDrawFound) {
-    RenderMachine* m = &machine();
-    std::vector<IniObject*> objects;
-    auto made = [&objects](auto* object) {
-        objects.push_back(object);
-        return object;
-    };
     auto* texture = made(new TargetableTexture2DObject(m, 4, 4));
     texture->load();
     auto* stage = made(new TextureStageObject(texture, 1));
@@ -239,23 +254,53 @@ TEST_F(MaterialStateGLTest, DisableLeavesTheStateTheDrawFound) {
         std::make_unique<FileShaderLoader<PixelShader>>(m, &pixelText), pixelConstants));
     vertexShader->load();
     pixelShader->load();
-    auto* material = made(new MaterialObject(m));
-    for (MaterialAttribute* a : std::initializer_list<MaterialAttribute*>{
-             stage, made(new TextureFactorObject()), alpha, blend, fog, vertexShader, pixelShader})
-        material->addAttribute(a);
+    MaterialObject* all = material(
+        {stage, made(new TextureFactorObject()), alpha, blend, fog, vertexShader, pixelShader});
 
     drawQuad();
     std::unique_ptr<RenderState> before(m->createState()), after(m->createState());
-    Testing::send(material, CommandKinds::Draw());
+    Testing::send(all, CommandKinds::Draw());
     drawQuad();
-    Testing::send(material, CommandKinds::Disable());
+    Testing::send(all, CommandKinds::Disable());
     m->captureState(after.get());
     const auto found = before->entries(), left = after->entries();
     ASSERT_EQ(found.size(), left.size());
     for (std::size_t i = 0; i < found.size(); ++i)
         EXPECT_EQ(left[i].value, found[i].value) << found[i].name;
-    for (IniObject* object : objects) object->touch();
-    collectGarbage();
+}
+
+// A stage whose combiner takes the texture factor's colour and the diffuse
+// alpha, with and without an alpha test that passes alpha above one half.
+TEST_F(MaterialStateGLTest, CombinerStagesAndAlphaTestReachThePixels) {
+    // Never loaded: the stage samples white.
+    auto* stage = made(new TextureStageObject(made(new TargetableTexture2DObject(m, 4, 4)), 0));
+    TextureCombinerStage combiner = defaultCombinerStage();
+    combiner.colorOp = combiner.alphaOp = OP_I1;
+    combiner.colorArg1 = SRC_FACTOR;
+    combiner.alphaArg1 = SRC_DIFFUSE;
+    stage->setCombinerStage(combiner);
+    auto* factor = made(new TextureFactorObject());
+    factor->factor = Vec4f{{0.25f, 0.5f, 1, 1}};
+    auto* alpha = made(new AlphaTestObject());
+    alpha->function = GREATER;
+    alpha->reference = 0.5f;
+    const struct {
+        MaterialObject* material;
+        float diffuseAlpha;
+        std::array<int, 4> pixel;
+    } cases[] = {
+        {material({factor, stage}), 0.25f, {64, 128, 255, 64}},
+        {material({factor, stage, alpha}), 0.25f, {0, 0, 0, 0}},
+        {material({factor, stage, alpha}), 0.75f, {64, 128, 255, 191}},
+    };
+    const Color black;
+    for (const auto& c : cases) {
+        machine().clear(CLEAR_COLOR, &black, 1, 0);
+        Testing::send(c.material, CommandKinds::Draw());
+        drawQuad(Color{1, 1, 1, c.diffuseAlpha});
+        Testing::send(c.material, CommandKinds::Disable());
+        EXPECT_TRUE(near(pixel(16, 16), c.pixel)) << describe(pixel(16, 16));
+    }
 }
 
 }  // namespace
