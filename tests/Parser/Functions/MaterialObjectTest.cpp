@@ -151,43 +151,37 @@ TEST_F(MaterialObjectTest, UpdateAndDrawSendTheCurrentAnimatedValues) {
 }
 
 TEST_F(MaterialObjectTest, FogFollowsAnEnvironmentWithEnabledFog) {
-    run("m = Material { attributes = ( 0 Fog { } ) }");
-    auto* on = new EnvironmentObject();
-    auto* off = new EnvironmentObject();
-    Fog fog;
-    fog.enabled = true;
-    fog.color = Vec4f{{0, 1, 0, 1}};
-    fog.mode = FOG_EXP2;
-    fog.start = 2;
-    fog.end = 3;
-    fog.density = 0.5f;
-    on->environment()->setFog(fog);
-    fog.enabled = false;
-    off->environment()->setFog(fog);
-    const Lines own = {"setFog(1)", "setFogColor((1 1 1 1))", "setFogMode(FOG_LINEAR)",
+    run("on = Environment { fog = FogDefinition { enabled = 1 color = < 0 1 0 1 > mode = \"FOG_EXP2\""
+        " start = 2 end = 3 density = 0.5 } }\n"
+        "off = Environment { fog = FogDefinition { color = < 0 0 1 1 > } }\n"
+        "toOn = SetMaterialEnvironment on\n"
+        "toOff = SetMaterialEnvironment off\n"
+        "toNone = SetMaterialEnvironment ( )\n"
+        "m = Material { attributes = ( 0 Fog { definition = FogDefinition { mode = \"FOG_EXP\" } } )"
+        " environment = on }");
+    const Lines own = {"setFog(1)", "setFogColor((1 1 1 1))", "setFogMode(FOG_EXP)",
                        "setFogParameters(0, 10, 1)"};
     const Lines environment = {"setFog(1)", "setFogColor((0 1 0 1))", "setFogMode(FOG_EXP2)",
                                "setFogParameters(2, 3, 0.5)"};
+    EXPECT_EQ(calls("m", CommandKinds::Draw()), environment);
     const struct {
-        Environment* environment;
+        const char* command;
         const Lines& draw;
-    } cases[] = {{on->environment(), environment},
-                 {off->environment(), own},
-                 {on->environment(), environment},
-                 {nullptr, own}};
+    } cases[] = {{"toOff", own}, {"toOn", environment}, {"toNone", own}};
     for (const auto& c : cases) {
-        SetMaterialEnvironmentCommand command(c.environment);
-        parser().lookup("m")->execute(command);
-        EXPECT_EQ(calls("m", CommandKinds::Draw()), c.draw);
+        parser().lookup("m")->execute(*static_cast<CommandObject*>(parser().lookup(c.command)));
+        EXPECT_EQ(calls("m", CommandKinds::Draw()), c.draw) << c.command;
     }
-    on->touch();
-    off->touch();
 }
 
 TEST_F(MaterialObjectTest, LoadAppendsTheGeneratorsAttributesEachTime) {
-    run("g = TestMaterialGenerator TextureFactor { }\n"
-        "m = Material { generator = g attributes = ( 0 AlphaTest { } ) }");
+    run("env = Environment { }\n"
+        "g = TestMaterialGenerator TextureFactor { }\n"
+        "m = Material { generator = g attributes = ( 0 AlphaTest { } ) environment = env }");
     auto* material = static_cast<MaterialObject*>(parser().lookup("m"));
+    EXPECT_EQ(static_cast<TestGenerator*>(parser().lookup("g"))->environment,
+              material->environment());
+    EXPECT_NE(material->environment(), nullptr);
     EXPECT_FALSE(material->isLoaded());
     const CommandKind* steps[] = {CommandKinds::Load(), CommandKinds::Unload(),
                                   CommandKinds::Load()};
