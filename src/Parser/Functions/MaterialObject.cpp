@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "Common/DataBlock.h"
@@ -357,12 +358,8 @@ public:
 };
 
 // The combiner arguments of "rgbsrc" or "alphasrc": pairs of an index 0 to
-// 2 and a source name.
+// 2 and a source name, compared exactly with the script names of the sources.
 void readSources(const TupleObject* tuple, const std::string& name, int32_t* arguments[3]) {
-    static const char* const kSourceNames[] = {"SRC_CURRENT", "SRC_TEMP",    "SRC_DIFFUSE",
-                                               "SRC_SPECULAR", "SRC_TEXTURE", "SRC_FACTOR"};
-    static_assert(sizeof(kSourceNames) / sizeof(kSourceNames[0]) == kCombinerSourceCount,
-                  "one name per combiner source");
     const std::string invalid = name + " has invalid format.";
     if (tuple->size() % 2 != 0) VEXA_THROW(FunctionParseException, invalid);
     for (std::size_t i = 0; i < tuple->size(); i += 2) {
@@ -374,10 +371,10 @@ void readSources(const TupleObject* tuple, const std::string& name, int32_t* arg
         const int argument = truncateToInt(static_cast<const NumberObject*>(index)->value());
         if (argument < 0 || argument > 2) VEXA_THROW(FunctionParseException, invalid);
         const std::string& text = static_cast<const StringObject*>(source)->value();
-        int value = 0;
-        while (value < kCombinerSourceCount && text != kSourceNames[value]) ++value;
-        if (value == kCombinerSourceCount) VEXA_THROW(FunctionParseException, "invalid " + name + ".");
-        *arguments[argument] = value;
+        const EnumEntry* entry = Enums::combinerSource;
+        while (entry->name && text != entry->name) ++entry;
+        if (!entry->name) VEXA_THROW(FunctionParseException, "invalid " + name + ".");
+        *arguments[argument] = entry->value;
     }
 }
 
