@@ -334,7 +334,8 @@ public:
         if (has("attributes")) {
             for (IniObject* object : pairs("attributes")) {
                 auto* attribute = dynamic_cast<MaterialAttribute*>(object);
-                if (!attribute) VEXA_THROW(FunctionParseException, "attributes has invalid format.");
+                if (!attribute)
+                    VEXA_THROW(FunctionParseException, "attributes has invalid format.");
                 material->addAttribute(attribute);
             }
         }
@@ -378,7 +379,8 @@ void readSources(const TupleObject* tuple, const std::string& name, int32_t* arg
     }
 }
 
-/* TextureCombinerStage { [enabled] [rgbsrc = ( i "SRC_..." ... )] [alphasrc] [rgbop] [alphaop] [dst] } */
+/* TextureCombinerStage { [enabled] [rgbsrc = ( i "SRC_..." ... )] [alphasrc] [rgbop] [alphaop]
+                          [dst] } */
 class F_TextureCombinerStage : public IniFunction {
 public:
     IniObject* create() override {
@@ -395,7 +397,8 @@ public:
             if (!has(source.name)) continue;
             const IniObject* tuple = getObject(source.name);
             if (!IniObject::isOfType(tuple, Types::Tuple()))
-                VEXA_THROW(FunctionParseException, std::string(source.name) + " has invalid format.");
+                VEXA_THROW(FunctionParseException,
+                           std::string(source.name) + " has invalid format.");
             readSources(static_cast<const TupleObject*>(tuple), source.name, source.arguments);
         }
         s.colorOp = getEnum("rgbop", Enums::combinerOperation, s.colorOp);
@@ -405,7 +408,8 @@ public:
     }
 };
 
-/* TextureStage { texture stage [gen] [useTransform] [transformSource] [transform] [combinerStage] } */
+/* TextureStage { texture stage [gen] [useTransform] [transformSource] [transform]
+                  [combinerStage] } */
 class F_TextureStage : public IniFunction {
 public:
     IniObject* create() override {

@@ -89,8 +89,9 @@ TEST_F(MaterialObjectTest, AttributesSetTheirStateOnDrawAndPutItBackOnDisable) {
         Lines draw;
         Lines disable;
     } cases[] = {
-        {"( 0 TextureStage { texture = tex stage = 1 gen = \"GEN_NORMAL\" transform = Translation < 1 2 3 >"
-         " combinerStage = TextureCombinerStage { rgbsrc = ( 1 \"SRC_DIFFUSE\" ) alphaop = \"OP_ADD\""
+        {"( 0 TextureStage { texture = tex stage = 1 gen = \"GEN_NORMAL\""
+         " transform = Translation < 1 2 3 > combinerStage = TextureCombinerStage {"
+         " rgbsrc = ( 1 \"SRC_DIFFUSE\" ) alphaop = \"OP_ADD\""
          " dst = \"SRC_TEMP\" } } )",
          {"setTextureCoordGen(1, GEN_NORMAL)",
           "setCombinerStage(1, {1 SRC_TEXTURE SRC_DIFFUSE SRC_CURRENT SRC_TEXTURE SRC_CURRENT "
@@ -145,19 +146,22 @@ TEST_F(MaterialObjectTest, UpdateAndDrawSendTheCurrentAnimatedValues) {
         "m = Material { attributes = ( 0 s 1 TextureFactor { factor = e } ) }");
     Testing::send(parser().lookup("e"), CommandKinds::Update(), 0.5f);
     EXPECT_EQ(calls("m", CommandKinds::Update()),
-              (Lines{"setPixelConstantF(0, [0.5 0.5 0.5 0.5], 1)", "setPixelConstantF(1, [0 0 0 0], 1)",
+              (Lines{"setPixelConstantF(0, [0.5 0.5 0.5 0.5], 1)",
+                     "setPixelConstantF(1, [0 0 0 0], 1)",
                      "setPixelConstantF(2, [0 0 0 0], 1)", "setPixelConstantF(3, [0 0 0 0], 1)"}));
     EXPECT_EQ(calls("m", CommandKinds::Draw()).back(), "setTextureFactor((0.5 0.5 0.5 0.5))");
 }
 
 TEST_F(MaterialObjectTest, FogFollowsAnEnvironmentWithEnabledFog) {
-    run("on = Environment { fog = FogDefinition { enabled = 1 color = < 0 1 0 1 > mode = \"FOG_EXP2\""
+    run("on = Environment { fog = FogDefinition { enabled = 1 color = < 0 1 0 1 >"
+        " mode = \"FOG_EXP2\""
         " start = 2 end = 3 density = 0.5 } }\n"
         "off = Environment { fog = FogDefinition { color = < 0 0 1 1 > } }\n"
         "toOn = SetMaterialEnvironment on\n"
         "toOff = SetMaterialEnvironment off\n"
         "toNone = SetMaterialEnvironment ( )\n"
-        "m = Material { attributes = ( 0 Fog { definition = FogDefinition { mode = \"FOG_EXP\" } } )"
+        "m = Material { attributes = ( 0 Fog { definition = FogDefinition {"
+        " mode = \"FOG_EXP\" } } )"
         " environment = on }");
     const Lines own = {"setFog(1)", "setFogColor((1 1 1 1))", "setFogMode(FOG_EXP)",
                        "setFogParameters(0, 10, 1)"};
