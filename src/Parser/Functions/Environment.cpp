@@ -69,8 +69,8 @@ uint8_t toByte(float c) {
 CubeLightingObject::~CubeLightingObject() { unload(); }
 
 // Fills each face with the lighting at the direction through each texel
-// centre. Texels are stored blue, green, red, alpha, the byte order of the
-// four-byte texture format, and opaque.
+// centre. Texels are stored blue, green, red, the byte order of the
+// four-byte texture format, followed by an alpha byte of 0.
 void CubeLightingObject::load() {
     if (m_texture) return;
     std::unique_ptr<Texture> texture(m_machine->createCubeTexture(kEdge, FORMAT_ARGB8, 1, 0));
@@ -92,7 +92,7 @@ void CubeLightingObject::load() {
                 texel[0] = toByte(c[2]);
                 texel[1] = toByte(c[1]);
                 texel[2] = toByte(c[0]);
-                texel[3] = 255;
+                texel[3] = 0;
             }
         }
         texture->unlockFace(face);

@@ -97,13 +97,13 @@ TEST_F(LightCubeGLTest, HoldsAndShowsTheDiffuseLighting) {
     using T = std::vector<int>;
     for (int i : {127, 128})  // just off the -z axis: lit just below full
         for (int j : {127, 128})
-            EXPECT_EQ(texel(white.getTexture(), 5, i, j), (T{254, 254, 254, 255}));
-    EXPECT_EQ(texel(white.getTexture(), 4, 128, 128), (T{0, 0, 0, 255}));
+            EXPECT_EQ(texel(white.getTexture(), 5, i, j), (T{254, 254, 254, 0}));
+    EXPECT_EQ(texel(white.getTexture(), 4, 128, 128), (T{0, 0, 0, 0}));
     CubeLightingObject cube(&machine());
     cube.color = Vec3f{{0, 0, 0}};
     cube.ambient = Vec3f{{1, 0.5f, 0}};
     cube.load();
-    EXPECT_EQ(texel(cube.getTexture(), 2, 7, 9), (T{0, 127, 255, 255}));
+    EXPECT_EQ(texel(cube.getTexture(), 2, 7, 9), (T{0, 127, 255, 0}));
     cube.unload();
     cube.color = Vec3f{{0.8f, 0.4f, 0.2f}};
     cube.ambient = Vec3f{{0.1f, 0.2f, 0.0f}};
@@ -119,7 +119,7 @@ TEST_F(LightCubeGLTest, HoldsAndShowsTheDiffuseLighting) {
         const float length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
         const Vec3f c = diffuseLighting(cube.color, cube.ambient,
                                         {{d[0] / length, d[1] / length, d[2] / length}});
-        const std::array<int, 4> expected{int(c[0] * 255), int(c[1] * 255), int(c[2] * 255), 255};
+        const std::array<int, 4> expected{int(c[0] * 255), int(c[1] * 255), int(c[2] * 255), 0};
         EXPECT_TRUE(near(pixel(16, 16), expected)) << describe(pixel(16, 16));
     }
     machine().setTexture(0, nullptr);
