@@ -196,6 +196,12 @@ const ScriptError kErrors[] = {
     {"s = Light { } x = Environment { lights = ( 0 s 1 s 2 s 3 s 4 s 5 s 6 s 7 s 8 s ) }",
      {kFunction, "lights has invalid format."}},
     {"s = Light { } x = SetEnvironmentLight ( 8 s )", {kFunction, "Light slot must be 0 to 7."}},
+    // The spherical-harmonic light.
+    {"x = PRTLight { light = 1 }", {kFunction, "light has invalid format."}},
+    {"v = VertexConstants { } x = PRTLight { light = Light { } constants = ( 0 v 1 ) }",
+     {kFunction, "constants has invalid format."}},
+    {"x = PRTLight { light = Light { } constants = ( 0 Light { } ) }",
+     {kFunction, "constants has invalid format."}},
 };
 
 TEST(ScriptErrors, EachEndsInItsClassAndExactMessage) {
