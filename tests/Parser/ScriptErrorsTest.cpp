@@ -177,6 +177,19 @@ const ScriptError kErrors[] = {
     {graphics("x = PixelShader { file = File \"a\" constants = VertexConstants { } }"),
      {kFunction, "constants has invalid format."}},
     {"x = Fog { definition = 1 }", {kFunction, "fog has invalid format."}},
+    // Generated shaders.
+    {"x = BasicMaterialProperties { textures = ( 0 1 2 ) }",
+     {kFunction, "textures has invalid format."}},
+    {"x = BasicMaterialProperties { textures = ( \"a\" TextureFactor { } ) }",
+     {kFunction, "textures has invalid format."}},
+    {"x = BasicMaterialProperties { lightCube = 1 }", {kFunction, "lightCube has invalid format."}},
+    {graphics("t = Texture2D { targetable = 1 width = 1 height = 1 } s = TextureStage { texture = t"
+              " stage = 0 } x = BasicMaterialProperties { lightCube = t textures = ( 0 s 1 s 2 s"
+              " 3 s 4 s 5 s 6 s 7 s ) }"),
+     {kFunction, "More than 8 texture stages (the light cube takes one)."}},
+    {graphics("shaderFiles = { } x = SimpleGenerator ( 1 )"),
+     {kFatal, evaluating(1, "SimpleGenerator ( 1 )",
+                         "Tuple element 0 is Number. MaterialProperties was expected.")}},
     // Files and archives.
     {"x = File ( )", {kFunction, "Only one parameter was expected."}},
     {"x = GZipFile ( \"a\" \"b\" )", {kFunction, "Only one parameter was expected."}},
