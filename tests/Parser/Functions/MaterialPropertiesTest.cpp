@@ -8,6 +8,8 @@
 
 #include "Parser/Functions/MaterialProperties.h"
 #include "Parser/Functions/RenderingObjects.h"
+#include "Parser/Parser.h"
+#include "Support/MachineFixtureGL.h"
 #include "Support/RecordingRenderMachine.h"
 #include "Support/TestKit.h"
 
@@ -34,8 +36,7 @@ protected:
                 "directory = \"" + m_folder.path() + "\"\n"
                 "point = Light { position = < 1 2 3 > direction = < 0 0 1 >"
                 " diffuse = < 0.5 0.25 1 1 > }\n"
-                "lit = Environment { lights = ( 0 point ) }\n"
-                "dark = Environment { }\n",
+                "lit = Environment { lights = ( 0 point ) }\n",
                 "graphicsSystem"));
         m_machine = static_cast<RecordingRenderMachine*>(graphics->renderMachine());
     }
@@ -101,29 +102,6 @@ TEST_F(MaterialPropertiesTest, FragmentNamesFollowTheSurfaceAndTheFirstLight) {
         EXPECT_EQ(loaded(c.properties, c.light.empty() ? "" : "e")->fragmentNames(), c.names)
             << c.light << " " << c.properties;
     }
-    // An environment without a light names nothing either.
-    EXPECT_EQ(loaded("BasicMaterialProperties { }", "dark")->fragmentNames(), Lines{});
-}
-
-// A fragment asked for twice comes once; fragments with the same keys keep
-// the one added last; the keys, not the requests, give the order.
-TEST_F(MaterialPropertiesTest, GeneratorJoinsFragmentsInKeyOrder) {
-    library({{"header", "0 0", "H "}, {"end", "9 0", "E"}, {"vertexDeclaration", "1 0", "V "},
-             {"normalDeclaration", "1 0", "N "}, {"pointLightND", "2 1", "P "},
-             {"basicMaterialCalculation", "3 0", "B "}, {"transformedVertexOutput", "4 0", "T "},
-             {"processedDiffuseOutput", "4 1", "D "}, {"shadowCalculation", "2 0", "S "},
-             {"processedVertexOutput", "5 0", "O "}});
-    loaded("BasicMaterialProperties { }", "lit");
-    run("shadow = ShadowMaterialProperties ( )\ng = SimpleGenerator ( p shadow )");
-    Testing::send(parser().lookup("shadow"), CommandKinds::Load());
-    auto* g = static_cast<SimpleGeneratorObject*>(parser().lookup("g"));
-    m_machine->clearLog();
-    const CommandKind* steps[] = {CommandKinds::Load(), CommandKinds::Unload(),
-                                  CommandKinds::Load()};
-    for (const CommandKind* step : steps) Testing::send(g, step);
-    EXPECT_EQ(g->text(), "H N S P B T D O E");
-    EXPECT_EQ(m_machine->takeLog(), (Lines{"createVertexShader() -> vsh1", "delete vsh1",
-                                           "createVertexShader() -> vsh2"}));
 }
 
 std::string floats(int first, const char* values, int count = 1) {
@@ -131,30 +109,41 @@ std::string floats(int first, const char* values, int count = 1) {
            std::to_string(count) + ")";
 }
 
-TEST_F(MaterialPropertiesTest, DrawSendsTheProgramWithConstantsForTheCurrentWorldMatrix) {
-    library({{"header", "0 0", "H"}, {"end", "9 0", "E"}, {"vertexDeclaration", "1 0", ""},
-             {"normalDeclaration", "1 1", ""}, {"texDeclaration0", "1 2", ""},
-             {"pointLightND", "2 0", ""}, {"basicMaterialCalculation", "3 0", ""},
-             {"transformedVertexOutput", "4 0", ""}, {"processedDiffuseOutput", "4 1", ""},
-             {"directMatrixTextureOutput0", "5 0", ""}});
+// A fragment asked for twice comes once, of two with the same keys the one
+// added last is kept, and the keys give the order. A Draw brings the
+// constants up to date for the world matrix it finds.
+TEST_F(MaterialPropertiesTest, GeneratedMaterialJoinsFragmentsAndSendsCurrentConstants) {
+    library({{"header", "0 0", "H "}, {"end", "9 0", "E"}, {"vertexDeclaration", "1 0", "V "},
+             {"normalDeclaration", "1 0", "N "}, {"texDeclaration0", "1 2", "X "},
+             {"pointLightND", "2 1", "P "}, {"basicMaterialCalculation", "3 0", "B "},
+             {"transformedVertexOutput", "4 0", "T "}, {"processedDiffuseOutput", "4 1", "D "},
+             {"directMatrixTextureOutput0", "5 1", "M "}, {"shadowCalculation", "2 0", "S "},
+             {"processedVertexOutput", "5 0", "O "}});
     loaded("BasicMaterialProperties { baseColor = < 1 0 0 > glossiness = 0.5 textures = ( 0"
            " TextureStage { texture = tex stage = 3 useTransform = 1 } ) }",
            "lit");
-    run("g = SimpleGenerator p\nm = Material { generator = g environment = lit }");
-    Testing::send(parser().lookup("g"), CommandKinds::Load());
-    Testing::send(parser().lookup("m"), CommandKinds::Load());
+    run("shadow = ShadowMaterialProperties ( )\ng = SimpleGenerator ( p shadow )\n"
+        "m = Material { generator = g environment = lit }");
+    auto* g = static_cast<SimpleGeneratorObject*>(parser().lookup("g"));
+    m_machine->clearLog();
+    const CommandKind* load = CommandKinds::Load();
+    const std::pair<const char*, const CommandKind*> steps[] = {
+        {"shadow", load}, {"g", load}, {"g", CommandKinds::Unload()}, {"g", load}, {"m", load}};
+    for (const auto& step : steps) Testing::send(parser().lookup(step.first), step.second);
+    EXPECT_EQ(g->text(), "H N X S P B T D O M E");
     Matrix world;
     world.at(0, 3) = 1;  // a move by one along x
     m_machine->setMatrix(&world, MATRIX_WORLD);
-    m_machine->clearLog();
     Testing::send(parser().lookup("m"), CommandKinds::Draw());
-    Lines draw = m_machine->takeLog();
-    ASSERT_EQ(draw.size(), 14u);
-    EXPECT_EQ(Lines(draw.begin() + 4, draw.end()),
-              (Lines{"setVertexShader(vsh1)", "setVertexConstantMatrix(0, 0)",
+    const Lines log = m_machine->takeLog();
+    ASSERT_EQ(log.size(), 20u);
+    EXPECT_EQ(Lines(log.begin(), log.begin() + 3),
+              (Lines{"createVertexShader() -> vsh1", "delete vsh1", "createVertexShader() -> vsh2"}));
+    EXPECT_EQ(Lines(log.begin() + 8, log.end()),
+              (Lines{"setVertexShader(vsh2)", "setVertexConstantMatrix(0, 0)",
                      floats(16, "0 0 0 0"), floats(17, "1 1 1 1"), floats(80, "1 0 0 1"),
-                     floats(81, "0 1 1 7"), floats(24, "0 2 3 0"), floats(25, "0 0 1 0"),
-                     floats(26, "0.5 0.25 1 1"),
+                     floats(81, "0 1 1 7"), floats(64, "0.1 0 0 0"), floats(65, "15 15 15 0"),
+                     floats(24, "0 2 3 0"), floats(25, "0 0 1 0"), floats(26, "0.5 0.25 1 1"),
                      floats(84, "1 0 0 1 0 1 0 0 0 0 1 0 0 0 0 1", 4)}));
 }
 
@@ -174,6 +163,48 @@ TEST_F(MaterialPropertiesTest, LoadNamesTheFragmentItCannotUse) {
         EXPECT_EQ(Testing::outcomeOf([&] { parser().lookup("g")->load(); }), c.outcome)
             << c.library;
     }
+}
+
+// A generated program that the OpenGL machine compiles, drawing a quad in
+// the colour of the light it reads from the generator's registers.
+TEST_F(MachineGLTest, GeneratedProgramRunsWithTheGeneratorsConstants) {
+    TempDir folder;
+    const Fragment fragments[] = {
+        {"header", "0 0", "!!ARBvp1.0\nTEMP r0;\n"},
+        {"pointLightND", "1 0", "MOV r0, program.env[26];\n"},
+        {"shadowCalculation", "2 0", "MUL r0, r0, program.env[17];\n"},
+        {"processedVertexOutput", "3 0",
+         "DP4 result.position.x, program.env[0], vertex.position;\n"
+         "DP4 result.position.y, program.env[1], vertex.position;\n"
+         "DP4 result.position.z, program.env[2], vertex.position;\n"
+         "DP4 result.position.w, program.env[3], vertex.position;\nMOV result.color, r0;\n"},
+        {"end", "9 0", "END\n"}};
+    std::string script = "directory = \"" + folder.path() + "\"\nlibrary = { vertexShaders = {";
+    for (const Fragment& f : fragments) {
+        folder.write(f.name, f.text);
+        script += std::string(" ") + f.name + " = ( " + f.keys + " File \"" + f.name + "\" )";
+    }
+    Parser parser;
+    parser.parseString(script + " } }");
+    auto* shadow = new ShadowMaterialPropertiesObject();
+    auto* generator = new SimpleGeneratorObject(
+        &machine(), static_cast<BlockObject*>(parser.lookup("library")), {shadow});
+    auto* material = new MaterialObject(&machine());
+    Light light;
+    light.diffuse = Vec4f{{0.5f, 0.25f, 1, 1}};
+    Environment environment;
+    environment.setLight(0, &light);
+    material->setGenerator(generator);
+    material->setEnvironment(&environment);
+    for (IniObject* object : std::initializer_list<IniObject*>{shadow, generator, material})
+        Testing::send(object, CommandKinds::Load());
+    Testing::send(material, CommandKinds::Draw());
+    drawQuad();
+    Testing::send(material, CommandKinds::Disable());
+    EXPECT_TRUE(near(pixel(16, 16), {128, 64, 255, 255})) << describe(pixel(16, 16));
+    for (IniObject* object : std::initializer_list<IniObject*>{shadow, generator, material})
+        object->touch();
+    collectGarbage();
 }
 
 }  // namespace
