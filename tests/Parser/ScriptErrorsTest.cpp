@@ -180,8 +180,6 @@ const ScriptError kErrors[] = {
     // Generated shaders.
     {"x = BasicMaterialProperties { textures = ( 0 1 2 ) }",
      {kFunction, "textures has invalid format."}},
-    {"x = BasicMaterialProperties { textures = ( \"a\" TextureFactor { } ) }",
-     {kFunction, "textures has invalid format."}},
     {"x = BasicMaterialProperties { lightCube = 1 }", {kFunction, "lightCube has invalid format."}},
     {graphics("t = Texture2D { targetable = 1 width = 1 height = 1 } s = TextureStage { texture = t"
               " stage = 0 } x = BasicMaterialProperties { lightCube = t textures = ( 0 s 1 s 2 s"

@@ -1,7 +1,7 @@
 // Material properties and the shader generator: the fragments each kind of
-// surface names, the program joined from a library the test writes, and the
-// calls a generated material makes when drawn. Script errors are in
-// ScriptErrorsTest.
+// surface names, the program joined from a library the test writes, the
+// calls a generated material makes when drawn, and one generated program on
+// the OpenGL machine. Script errors are in ScriptErrorsTest.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,39 +24,39 @@ struct Fragment {
     const char* text;
 };
 
+// Binds `shaderFiles` to a library of the fragments, each written to a file.
+std::string library(const TempDir& folder, const std::vector<Fragment>& fragments) {
+    std::string script = "directory = \"" + folder.path() + "\"\nshaderFiles = { vertexShaders = {";
+    for (const Fragment& f : fragments) {
+        folder.write(f.name, f.text);
+        script += std::string(" ") + f.name + " = ( " + f.keys + " File \"" + f.name + "\" )";
+    }
+    return script + " } }";
+}
+
 class MaterialPropertiesTest : public Testing::ScriptTest {
 protected:
     void SetUp() override {
         ScriptTest::SetUp();
         m_saved = registeredRenderMachine("gl");
         registerRenderMachine("gl", &RecordingRenderMachine::create);
-        auto* graphics = static_cast<GraphicsSystemObject*>(
-            run("graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 64 }\n"
-                "tex = Texture2D { targetable = 1 width = 4 height = 4 }\n"
-                "directory = \"" + m_folder.path() + "\"\n"
-                "point = Light { position = < 1 2 3 > direction = < 0 0 1 >"
-                " diffuse = < 0.5 0.25 1 1 > }\n"
-                "lit = Environment { lights = ( 0 point ) }\n",
-                "graphicsSystem"));
-        m_machine = static_cast<RecordingRenderMachine*>(graphics->renderMachine());
+        m_machine = static_cast<RecordingRenderMachine*>(
+            static_cast<GraphicsSystemObject*>(
+                run("graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 64 }\n"
+                    "tex = Texture2D { targetable = 1 width = 4 height = 4 }\n",
+                    "graphicsSystem"))
+                ->renderMachine());
     }
     void TearDown() override {
         ScriptTest::TearDown();
         registerRenderMachine("gl", m_saved);
     }
-    // Binds `shaderFiles` to a library of the fragments, each in a file.
-    void library(const std::vector<Fragment>& fragments) {
-        std::string script = "shaderFiles = { vertexShaders = {";
-        for (const Fragment& f : fragments) {
-            m_folder.write(std::string(f.name) + ".vp", f.text);
-            script += std::string(" ") + f.name + " = ( " + f.keys + " File \"" + f.name + ".vp\" )";
-        }
-        run(script + " } }");
-    }
-    MaterialProperties* loaded(const std::string& properties, const char* environment) {
+    // `properties` bound to p, told the environment bound to `environment` (if
+    // any), and loaded.
+    MaterialProperties* loaded(const std::string& properties, const std::string& environment) {
         auto* p = static_cast<MaterialProperties*>(run("p = " + properties, "p"));
-        if (*environment)
-            p->setEnvironment(static_cast<EnvironmentObject*>(parser().lookup(environment))
+        if (!environment.empty())
+            p->setEnvironment(static_cast<EnvironmentObject*>(run("e = " + environment, "e"))
                                   ->environment());
         Testing::send(p, CommandKinds::Load());
         return p;
@@ -67,41 +67,39 @@ protected:
     RenderMachineFactory m_saved = nullptr;
 };
 
+std::string lit(const std::string& type) {
+    return "Environment { lights = ( 0 Light { type = \"" + type + "\" } ) }";
+}
+
 TEST_F(MaterialPropertiesTest, FragmentNamesFollowTheSurfaceAndTheFirstLight) {
     const std::string plain = "TextureStage { texture = tex stage = 6 }";
     const struct {
-        std::string light;  // the type of the light in slot 0, or no environment
+        std::string environment;
         std::string properties;
         Lines names;
     } cases[] = {
-        {"POINT_LIGHT",
+        {lit("POINT_LIGHT"),
          "BasicMaterialProperties { lightCube = tex textures = ( 0 " + plain + " 0 " + plain + " ) }",
          {"vertexDeclaration", "normalDeclaration", "texDeclaration1", "texDeclaration2",
           "transformedVertexOutput", "materialDiffuseOutput", "normalMatrixTextureOutput0",
           "directTextureOutput1", "directTextureOutput2"}},
-        {"POINT_LIGHT",
+        {lit("DIRECTIONAL_LIGHT"),
          "BasicMaterialProperties { textures = ( 0 TextureStage { texture = tex stage = 5"
          " gen = \"GEN_VERTEX\" useTransform = 1 transformSource = \"SOURCE_WORLD\" } 0"
          " TextureStage { texture = tex stage = 0 gen = \"GEN_SPHEREMAP\" useTransform = 1 } ) }",
-         {"vertexDeclaration", "normalDeclaration", "pointLightND", "basicMaterialCalculation",
-          "transformedVertexOutput", "processedDiffuseOutput", "vertexWorldTextureOutput0",
-          "MatrixTextureOutput1"}},
-        {"DIRECTIONAL_LIGHT", "BasicMaterialProperties { }",
          {"vertexDeclaration", "normalDeclaration", "directionalLightND",
-          "basicMaterialCalculation", "transformedVertexOutput", "processedDiffuseOutput"}},
-        {"SPOT_LIGHT", "BasicMaterialProperties { textures = ( 0 " + plain + " ) }",
+          "basicMaterialCalculation", "transformedVertexOutput", "processedDiffuseOutput",
+          "vertexWorldTextureOutput0", "MatrixTextureOutput1"}},
+        {lit("SPOT_LIGHT"), "BasicMaterialProperties { textures = ( 0 " + plain + " ) }",
          {"vertexDeclaration", "normalDeclaration", "texDeclaration0", "basicMaterialCalculation",
           "transformedVertexOutput", "processedDiffuseOutput", "directTextureOutput0"}},
+        {"Environment { }", "BasicMaterialProperties { }", {}},
         {"", "BasicMaterialProperties { }", {}},
         {"", "ShadowMaterialProperties ( )",
          {"pointLightND", "shadowCalculation", "processedVertexOutput"}},
     };
-    for (const auto& c : cases) {
-        if (!c.light.empty())
-            run("e = Environment { lights = ( 0 Light { type = \"" + c.light + "\" } ) }");
-        EXPECT_EQ(loaded(c.properties, c.light.empty() ? "" : "e")->fragmentNames(), c.names)
-            << c.light << " " << c.properties;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(loaded(c.properties, c.environment)->fragmentNames(), c.names) << c.properties;
 }
 
 std::string floats(int first, const char* values, int count = 1) {
@@ -113,17 +111,21 @@ std::string floats(int first, const char* values, int count = 1) {
 // added last is kept, and the keys give the order. A Draw brings the
 // constants up to date for the world matrix it finds.
 TEST_F(MaterialPropertiesTest, GeneratedMaterialJoinsFragmentsAndSendsCurrentConstants) {
-    library({{"header", "0 0", "H "}, {"end", "9 0", "E"}, {"vertexDeclaration", "1 0", "V "},
-             {"normalDeclaration", "1 0", "N "}, {"texDeclaration0", "1 2", "X "},
-             {"pointLightND", "2 1", "P "}, {"basicMaterialCalculation", "3 0", "B "},
-             {"transformedVertexOutput", "4 0", "T "}, {"processedDiffuseOutput", "4 1", "D "},
-             {"directMatrixTextureOutput0", "5 1", "M "}, {"shadowCalculation", "2 0", "S "},
-             {"processedVertexOutput", "5 0", "O "}});
+    run(library(m_folder, {{"header", "0 0", "H "}, {"end", "9 0", "E"},
+                           {"vertexDeclaration", "1 0", "V "}, {"normalDeclaration", "1 0", "N "},
+                           {"texDeclaration0", "1 2", "X "}, {"pointLightND", "2 1", "P "},
+                           {"basicMaterialCalculation", "3 0", "B "},
+                           {"transformedVertexOutput", "4 0", "T "},
+                           {"processedDiffuseOutput", "4 1", "D "},
+                           {"directMatrixTextureOutput0", "5 1", "M "},
+                           {"shadowCalculation", "2 0", "S "},
+                           {"processedVertexOutput", "5 0", "O "}}));
     loaded("BasicMaterialProperties { baseColor = < 1 0 0 > glossiness = 0.5 textures = ( 0"
            " TextureStage { texture = tex stage = 3 useTransform = 1 } ) }",
-           "lit");
+           "Environment { lights = ( 0 Light { position = < 1 2 3 > direction = < 0 0 1 >"
+           " diffuse = < 0.5 0.25 1 1 > } ) }");
     run("shadow = ShadowMaterialProperties ( )\ng = SimpleGenerator ( p shadow )\n"
-        "m = Material { generator = g environment = lit }");
+        "m = Material { generator = g environment = e }");
     auto* g = static_cast<SimpleGeneratorObject*>(parser().lookup("g"));
     m_machine->clearLog();
     const CommandKind* load = CommandKinds::Load();
@@ -158,37 +160,27 @@ TEST_F(MaterialPropertiesTest, LoadNamesTheFragmentItCannotUse) {
         {"{ vertexShaders = { header = ( 0 File \"h\" ) } }",
          {"ResourceCorrupted", "vertexShaders.header corrupted"}},
     };
-    for (const auto& c : cases) {
-        run("shaderFiles = " + c.library + "\ng = SimpleGenerator ( )");
-        EXPECT_EQ(Testing::outcomeOf([&] { parser().lookup("g")->load(); }), c.outcome)
-            << c.library;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(Testing::outcomeOf([&] {
+                      run("shaderFiles = " + c.library + "\ng = SimpleGenerator ( )", "g")->load();
+                  }),
+                  c.outcome);
 }
 
-// A generated program that the OpenGL machine compiles, drawing a quad in
-// the colour of the light it reads from the generator's registers.
+// A generated program compiled by the OpenGL machine colours a quad with the
+// light it reads from the generator's registers.
 TEST_F(MachineGLTest, GeneratedProgramRunsWithTheGeneratorsConstants) {
     TempDir folder;
-    const Fragment fragments[] = {
-        {"header", "0 0", "!!ARBvp1.0\nTEMP r0;\n"},
-        {"pointLightND", "1 0", "MOV r0, program.env[26];\n"},
-        {"shadowCalculation", "2 0", "MUL r0, r0, program.env[17];\n"},
-        {"processedVertexOutput", "3 0",
-         "DP4 result.position.x, program.env[0], vertex.position;\n"
-         "DP4 result.position.y, program.env[1], vertex.position;\n"
-         "DP4 result.position.z, program.env[2], vertex.position;\n"
-         "DP4 result.position.w, program.env[3], vertex.position;\nMOV result.color, r0;\n"},
-        {"end", "9 0", "END\n"}};
-    std::string script = "directory = \"" + folder.path() + "\"\nlibrary = { vertexShaders = {";
-    for (const Fragment& f : fragments) {
-        folder.write(f.name, f.text);
-        script += std::string(" ") + f.name + " = ( " + f.keys + " File \"" + f.name + "\" )";
-    }
     Parser parser;
-    parser.parseString(script + " } }");
+    parser.parseString(library(
+        folder, {{"header", "0 0", "!!ARBvp1.0\nOPTION ARB_position_invariant;\nTEMP r0;\n"},
+                 {"pointLightND", "1 0", "MOV r0, program.env[26];\n"},
+                 {"shadowCalculation", "2 0", "MUL r0, r0, program.env[17];\n"},
+                 {"processedVertexOutput", "3 0", "MOV result.color, r0;\n"},
+                 {"end", "9 0", "END\n"}}));
     auto* shadow = new ShadowMaterialPropertiesObject();
     auto* generator = new SimpleGeneratorObject(
-        &machine(), static_cast<BlockObject*>(parser.lookup("library")), {shadow});
+        &machine(), static_cast<BlockObject*>(parser.lookup("shaderFiles")), {shadow});
     auto* material = new MaterialObject(&machine());
     Light light;
     light.diffuse = Vec4f{{0.5f, 0.25f, 1, 1}};
@@ -196,14 +188,13 @@ TEST_F(MachineGLTest, GeneratedProgramRunsWithTheGeneratorsConstants) {
     environment.setLight(0, &light);
     material->setGenerator(generator);
     material->setEnvironment(&environment);
-    for (IniObject* object : std::initializer_list<IniObject*>{shadow, generator, material})
-        Testing::send(object, CommandKinds::Load());
+    const std::initializer_list<IniObject*> objects = {shadow, generator, material};
+    for (IniObject* object : objects) Testing::send(object, CommandKinds::Load());
     Testing::send(material, CommandKinds::Draw());
     drawQuad();
     Testing::send(material, CommandKinds::Disable());
     EXPECT_TRUE(near(pixel(16, 16), {128, 64, 255, 255})) << describe(pixel(16, 16));
-    for (IniObject* object : std::initializer_list<IniObject*>{shadow, generator, material})
-        object->touch();
+    for (IniObject* object : objects) object->touch();
     collectGarbage();
 }
 
