@@ -79,7 +79,8 @@ TEST_F(MaterialPropertiesTest, FragmentNamesFollowTheSurfaceAndTheFirstLight) {
         Lines names;
     } cases[] = {
         {lit("POINT_LIGHT"),
-         "BasicMaterialProperties { lightCube = tex textures = ( 0 " + plain + " 0 " + plain + " ) }",
+         "BasicMaterialProperties { lightCube = tex textures = ( 0 " + plain + " 0 " + plain +
+             " ) }",
          {"vertexDeclaration", "normalDeclaration", "texDeclaration1", "texDeclaration2",
           "transformedVertexOutput", "materialDiffuseOutput", "normalMatrixTextureOutput0",
           "directTextureOutput1", "directTextureOutput2"}},
@@ -140,7 +141,8 @@ TEST_F(MaterialPropertiesTest, GeneratedMaterialJoinsFragmentsAndSendsCurrentCon
     const Lines log = m_machine->takeLog();
     ASSERT_EQ(log.size(), 20u);
     EXPECT_EQ(Lines(log.begin(), log.begin() + 3),
-              (Lines{"createVertexShader() -> vsh1", "delete vsh1", "createVertexShader() -> vsh2"}));
+              (Lines{"createVertexShader() -> vsh1", "delete vsh1",
+                     "createVertexShader() -> vsh2"}));
     EXPECT_EQ(Lines(log.begin() + 8, log.end()),
               (Lines{"setVertexShader(vsh2)", "setVertexConstantMatrix(0, 0)",
                      floats(16, "0 0 0 0"), floats(17, "1 1 1 1"), floats(80, "1 0 0 1"),
