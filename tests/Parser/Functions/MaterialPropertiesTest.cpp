@@ -19,9 +19,7 @@ namespace {
 using Testing::Lines;
 
 struct Fragment {
-    const char* name;
-    const char* keys;
-    const char* text;
+    const char *name, *keys, *text;
 };
 
 // Binds `shaderFiles` to a library of the fragments, each written to a file.
@@ -152,21 +150,17 @@ TEST_F(MaterialPropertiesTest, GeneratedMaterialJoinsFragmentsAndSendsCurrentCon
 }
 
 TEST_F(MaterialPropertiesTest, LoadNamesTheFragmentItCannotUse) {
-    const struct {
-        std::string library;
-        Testing::Outcome outcome;
-    } cases[] = {
+    const std::pair<std::string, Testing::Outcome> cases[] = {
         {"{ }", {"ResourceNotFound", "vertexShaders missing"}},
         {"{ vertexShaders = { header = ( 0 0 File \"h\" ) } }",
          {"ResourceNotFound", "vertexShaders.end missing"}},
         {"{ vertexShaders = { header = ( 0 File \"h\" ) } }",
          {"ResourceCorrupted", "vertexShaders.header corrupted"}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Testing::outcomeOf([&] {
-                      run("shaderFiles = " + c.library + "\ng = SimpleGenerator ( )", "g")->load();
-                  }),
-                  c.outcome);
+    for (const auto& c : cases) {
+        run("shaderFiles = " + c.first + "\ng = SimpleGenerator ( )");
+        EXPECT_EQ(Testing::outcomeOf([&] { parser().lookup("g")->load(); }), c.second) << c.first;
+    }
 }
 
 // A generated program compiled by the OpenGL machine colours a quad with the
