@@ -59,7 +59,8 @@ void BM_GenerateAndCreateShader(benchmark::State& state) {
             "p = BasicMaterialProperties { textures = ( 0 TextureStage { texture = tex stage = 0 }"
             " 1 TextureStage { texture = tex stage = 1 } ) }\n"
             "g = SimpleGenerator p\n"
-            "m = Material { generator = g environment = Environment { lights = ( 0 Light { } ) } }");
+            "m = Material { generator = g\n"
+            "               environment = Environment { lights = ( 0 Light { } ) } }");
         parser.lookup("p")->load();
         IniObject* generator = parser.lookup("g");
         for (auto _ : state) {
