@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Support/RecordingRenderMachine.h"
+#include "Support/RecordingScriptTest.h"
 #include "Support/TestKit.h"
 
 namespace Vexa {
@@ -216,11 +216,9 @@ const ScriptError kErrors[] = {
 };
 
 TEST(ScriptErrors, EachEndsInItsClassAndExactMessage) {
-    const RenderMachineFactory gl = registeredRenderMachine("gl");
-    registerRenderMachine("gl", &RecordingRenderMachine::create);
+    const Testing::RecordingGl gl;
     for (const ScriptError& e : kErrors)
         EXPECT_EQ(Testing::scriptOutcome(e.script), e.outcome) << e.script;
-    registerRenderMachine("gl", gl);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "Parser/Functions/Environment.h"
 #include "Support/MachineFixtureGL.h"
-#include "Support/RecordingRenderMachine.h"
+#include "Support/RecordingScriptTest.h"
 #include "Support/TestKit.h"
 
 namespace Vexa {
@@ -26,15 +26,13 @@ std::vector<float> fields(const Fog& f) {
 // Fog records copied into environments, light defaults, bound light values
 // following their animation, and a light cube's colours.
 TEST_F(EnvironmentTest, RecordsTakeDefaultsAndGivenValues) {
-    const RenderMachineFactory gl = registeredRenderMachine("gl");
-    registerRenderMachine("gl", &RecordingRenderMachine::create);
+    const Testing::RecordingGl gl;
     run("f = FogDefinition { enabled = 1 range = 2 color = < 0.5 0.25 0 1 > mode = \"FOG_EXP2\" "
         "vertexMode = \"FOG_EXP\" start = 2 end = 5 density = 0.125 }\n"
         "plain = Environment { }\nfogged = Environment { fog = f }\n"
         "a = TestAnimatedNumber 1\nl = Light { type = \"SPOT_LIGHT\" falloff = a }\n"
         "graphicsSystem = GraphicsSystem { type = \"gl\" width = 8 height = 8 }\n"
         "c = CubeLighting { color = < 1 0.5 0 > ambient = < 0 0.25 1 > }");
-    registerRenderMachine("gl", gl);
     auto fog = [&](const char* name) {
         return fields(static_cast<EnvironmentObject*>(parser().lookup(name))->fog());
     };

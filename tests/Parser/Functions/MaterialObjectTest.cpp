@@ -10,7 +10,7 @@
 #include "Parser/Functions/RenderingObjects.h"
 #include "Parser/IniFunction.h"
 #include "Support/MachineFixtureGL.h"
-#include "Support/RecordingRenderMachine.h"
+#include "Support/RecordingScriptTest.h"
 #include "Support/TestKit.h"
 
 namespace Vexa {
@@ -45,36 +45,19 @@ F_TestMaterialGenerator s_generator;
 const FunctionEntry kFunctions[] = {{"TestMaterialGenerator", &s_generator}};
 const FunctionRegistrar s_registrar(kFunctions);
 
-class MaterialObjectTest : public Testing::ScriptTest {
+class MaterialObjectTest : public Testing::RecordingScriptTest {
 protected:
     void SetUp() override {
-        ScriptTest::SetUp();
-        m_saved = registeredRenderMachine("gl");
-        registerRenderMachine("gl", &RecordingRenderMachine::create);
-        auto* graphics = static_cast<GraphicsSystemObject*>(
-            run("graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 64 }\n"
-                "tex = Texture2D { targetable = 1 width = 4 height = 4 }\n"
-                "directory = \"" + m_folder.path() + "\"\n"
-                "file = File \"shader.txt\"\n",
-                "graphicsSystem"));
         m_folder.write("shader.txt", "program");
-        m_machine = static_cast<RecordingRenderMachine*>(graphics->renderMachine());
+        RecordingScriptTest::SetUp();
         Testing::send(parser().lookup("tex"), CommandKinds::Load());
     }
-    void TearDown() override {
-        ScriptTest::TearDown();
-        registerRenderMachine("gl", m_saved);
-    }
-    // The calls `command` makes when sent to the object bound to `name`.
-    Lines calls(const char* name, const CommandKind* kind) {
-        m_machine->clearLog();
-        Testing::send(parser().lookup(name), kind);
-        return m_machine->takeLog();
+    std::string script() override {
+        return "tex = Texture2D { targetable = 1 width = 4 height = 4 }\n"
+               "directory = \"" + m_folder.path() + "\"\nfile = File \"shader.txt\"\n";
     }
 
     TempDir m_folder;
-    RecordingRenderMachine* m_machine = nullptr;
-    RenderMachineFactory m_saved = nullptr;
 };
 
 // One float register as the machine's log writes it.

@@ -10,7 +10,7 @@
 #include "Parser/Functions/RenderingObjects.h"
 #include "Parser/Parser.h"
 #include "Support/MachineFixtureGL.h"
-#include "Support/RecordingRenderMachine.h"
+#include "Support/RecordingScriptTest.h"
 #include "Support/TestKit.h"
 
 namespace Vexa {
@@ -32,23 +32,9 @@ std::string library(const TempDir& folder, const std::vector<Fragment>& fragment
     return script + " } }";
 }
 
-class MaterialPropertiesTest : public Testing::ScriptTest {
+class MaterialPropertiesTest : public Testing::RecordingScriptTest {
 protected:
-    void SetUp() override {
-        ScriptTest::SetUp();
-        m_saved = registeredRenderMachine("gl");
-        registerRenderMachine("gl", &RecordingRenderMachine::create);
-        m_machine = static_cast<RecordingRenderMachine*>(
-            static_cast<GraphicsSystemObject*>(
-                run("graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 64 }\n"
-                    "tex = Texture2D { targetable = 1 width = 4 height = 4 }\n",
-                    "graphicsSystem"))
-                ->renderMachine());
-    }
-    void TearDown() override {
-        ScriptTest::TearDown();
-        registerRenderMachine("gl", m_saved);
-    }
+    std::string script() override { return "tex = Texture2D { targetable = 1 width = 4 height = 4 }"; }
     // `properties` bound to p, told the environment bound to `environment` (if
     // any), and loaded.
     MaterialProperties* loaded(const std::string& properties, const std::string& environment) {
@@ -61,8 +47,6 @@ protected:
     }
 
     TempDir m_folder;
-    RecordingRenderMachine* m_machine = nullptr;
-    RenderMachineFactory m_saved = nullptr;
 };
 
 std::string lit(const std::string& type) {

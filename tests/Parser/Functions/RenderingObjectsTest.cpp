@@ -10,27 +10,17 @@
 #include "Parser/Functions/Diagnostics.h"
 #include "Parser/Functions/RenderingObjects.h"
 #include "Parser/IniCommands.h"
-#include "Support/RecordingRenderMachine.h"
+#include "Support/RecordingScriptTest.h"
 #include "Support/TestKit.h"
 
 namespace Vexa {
 namespace {
 
-class RenderingObjectsTest : public Testing::ScriptTest {
+class RenderingObjectsTest : public Testing::RecordingScriptTest {
 protected:
-    void SetUp() override {
-        ScriptTest::SetUp();
-        m_saved = registeredRenderMachine("gl");
-        registerRenderMachine("gl", &RecordingRenderMachine::create);
-        auto* graphics = static_cast<GraphicsSystemObject*>(
-            run("graphicsSystem = GraphicsSystem { type = \"gl\" width = 640 height = 480 }",
-                "graphicsSystem"));
-        m_machine = static_cast<RecordingRenderMachine*>(graphics->renderMachine());
-        m_machine->clearLog();
-    }
-    void TearDown() override {
-        ScriptTest::TearDown();
-        registerRenderMachine("gl", m_saved);
+    RenderingObjectsTest() {
+        m_width = 640;
+        m_height = 480;
     }
     IniObject* lookup(const char* name) { return parser().lookup(name); }
     void send(IniObject* target, const CommandKind* kind) { Testing::send(target, kind); }
@@ -38,9 +28,6 @@ protected:
         lookup(name)->execute(*static_cast<CommandObject*>(command));
     }
     std::vector<std::string> take() { return m_machine->takeLog(); }
-
-    RecordingRenderMachine* m_machine = nullptr;
-    RenderMachineFactory m_saved = nullptr;
 };
 
 TEST_F(RenderingObjectsTest, GraphicsSystemAppliesRenderStateCommands) {

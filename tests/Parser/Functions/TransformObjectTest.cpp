@@ -9,7 +9,7 @@
 
 #include "Parser/Functions/RenderingObjects.h"
 #include "Parser/Functions/TransformObject.h"
-#include "Support/RecordingRenderMachine.h"
+#include "Support/RecordingScriptTest.h"
 #include "Support/TestKit.h"
 
 namespace Vexa {
@@ -31,21 +31,8 @@ const char* const kIdentity = "1 0 0 0, 0 1 0 0, 0 0 1 0";
     return ::testing::AssertionSuccess();
 }
 
-class TransformObjectTest : public Testing::ScriptTest {
+class TransformObjectTest : public Testing::RecordingScriptTest {
 protected:
-    void SetUp() override {
-        ScriptTest::SetUp();
-        m_saved = registeredRenderMachine("gl");
-        registerRenderMachine("gl", &RecordingRenderMachine::create);
-        auto* graphics = static_cast<GraphicsSystemObject*>(
-            run("graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 64 }",
-                "graphicsSystem"));
-        m_machine = static_cast<RecordingRenderMachine*>(graphics->renderMachine());
-    }
-    void TearDown() override {
-        ScriptTest::TearDown();
-        registerRenderMachine("gl", m_saved);
-    }
     // Not "x = ...": a bound x would be found from the scope by LwTransform.
     IniObject* make(const std::string& expression) { return run("made = " + expression, "made"); }
     const Matrix& matrixOf(const char* name) {
@@ -55,9 +42,6 @@ protected:
     void deliver(const char* target, const char* command) {
         parser().lookup(target)->execute(*static_cast<CommandObject*>(parser().lookup(command)));
     }
-
-    RecordingRenderMachine* m_machine = nullptr;
-    RenderMachineFactory m_saved = nullptr;
 };
 
 TEST_F(TransformObjectTest, TransformsBuildTheirMatrices) {
