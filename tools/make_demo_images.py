@@ -51,11 +51,55 @@ def star(x, y):
     return (255 * glow, 230 * glow, 140 * glow, 255 * glow)
 
 
+# The direction each texel of a cube face looks along, in the order the
+# faces are given (+x, -x, +y, -y, +z, -z); s runs along a row, t down the
+# picture from its top row.
+CUBE_FACES = [
+    lambda s, t: (1, -t, -s),
+    lambda s, t: (-1, -t, s),
+    lambda s, t: (s, 1, t),
+    lambda s, t: (s, -1, -t),
+    lambda s, t: (s, -t, 1),
+    lambda s, t: (-s, -t, -1),
+]
+
+
+def sky(x, y, z):
+    """A dusk sky: a warm horizon, a deep zenith, a sun and a grid of faint lines."""
+    n = math.sqrt(x * x + y * y + z * z)
+    x, y, z = x / n, y / n, z / n
+    h = max(-1.0, min(1.0, y))
+    if h >= 0:
+        k = h ** 0.5
+        base = (255 * (1 - k) + 20 * k, 140 * (1 - k) + 30 * k, 90 * (1 - k) + 110 * k)
+    else:
+        k = min(1.0, -h * 3)
+        base = (60 * (1 - k) + 15 * k, 40 * (1 - k) + 25 * k, 50 * (1 - k) + 20 * k)
+    # Lines of equal height and of equal bearing, so a turning camera shows.
+    lat = math.degrees(math.asin(h))
+    lon = math.degrees(math.atan2(x, z))
+    line = max(0.0, 1 - abs((lat + 7.5) % 15 - 7.5) / 0.8, 1 - abs((lon + 15) % 30 - 15) / 1.0)
+    sun = max(0.0, x * 0.6 + y * 0.3 + z * 0.74) ** 400
+    return tuple(min(255, b + 90 * line + 255 * sun) for b in base) + (255,)
+
+
+def cube_face(index, size):
+    direction = CUBE_FACES[index]
+
+    def pixel(x, y):
+        s = 2 * (x + 0.5) / size - 1
+        t = 2 * (y + 0.5) / size - 1
+        return sky(*direction(s, t))
+    return pixel
+
+
 def main():
     out = Path(sys.argv[1] if len(sys.argv) > 1 else "demo/data")
     out.mkdir(parents=True, exist_ok=True)
     png(out / "logo.png", 128, 128, logo)
     png(out / "star.png", 64, 64, star)
+    for index, name in enumerate(["px", "nx", "py", "ny", "pz", "nz"]):
+        png(out / f"sky_{name}.png", 128, 128, cube_face(index, 128))
 
 
 if __name__ == "__main__":
