@@ -43,8 +43,8 @@ public:
     static void* operator new(std::size_t size, std::align_val_t alignment) {
         return ::operator new(size, alignment);
     }
-    static void operator delete(void* pointer, std::size_t size, std::align_val_t alignment) {
-        ::operator delete(pointer, size, alignment);
+    static void operator delete(void* pointer, std::size_t, std::align_val_t alignment) {
+        ::operator delete(pointer, alignment);
     }
 
     virtual uint32_t valueSize() const { return 0; }
