@@ -190,10 +190,10 @@ bool wellFormedPng(const uint8_t* b, size_t size) {
     for (size_t at = 8; at + 8 <= size;) {
         const uint64_t length = bigEndian32(b + at);
         if (length > 0x7FFFFFFF || at + 12 + length > size) return false;
-        if (std::memcmp(b + at + 4, "IEND", 4) == 0) break;
+        if (std::memcmp(b + at + 4, "IEND", 4) == 0) return true;
         at += 12 + size_t(length);
     }
-    return true;
+    return false;  // cut short before its end chunk: the decoder would read on past the data
 }
 
 // The parts of a BMP that decoding needs, read from its headers.
