@@ -54,9 +54,9 @@ void BM_EnvelopeFrames(benchmark::State& state) {
         if (time > kSpan) time = 0.0f;
     }
     state.SetItemsProcessed(state.iterations() * kChannels);
-    state.counters["seconds_per_value"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kChannels,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["seconds_per_value"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kChannels,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_EnvelopeFrames)->Unit(benchmark::kMicrosecond);
 
@@ -74,9 +74,9 @@ void BM_EnvelopeRandomTimes(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * kChannels);
-    state.counters["seconds_per_value"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kChannels,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["seconds_per_value"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kChannels,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_EnvelopeRandomTimes)->Unit(benchmark::kMicrosecond);
 

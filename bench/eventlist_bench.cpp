@@ -29,9 +29,11 @@ void BM_EventListFrame(benchmark::State& state) {
         std::vector<EventListObject::PointEvent> points;
         std::vector<EventListObject::SpanEvent> spans;
         // Two point events per frame during the timed ten seconds...
-        for (int i = 0; i < 2 * framesPerList; ++i) points.push_back({i * frame / 2, &sink, &command});
+        for (int i = 0; i < 2 * framesPerList; ++i)
+            points.push_back({i * frame / 2, &sink, &command});
         // ...ten spans, each active for two seconds...
-        for (int i = 0; i < 10; ++i) spans.push_back({i * 1.0f, i * 1.0f + 2.0f, 0.0f, -1.0f, i * 1.0f, &sink, &command});
+        for (int i = 0; i < 10; ++i)
+            spans.push_back({i * 1.0f, i * 1.0f + 2.0f, 0.0f, -1.0f, i * 1.0f, &sink, &command});
         // ...and the rest of the list far in the future.
         for (int i = static_cast<int>(points.size() + spans.size()); i < total; ++i)
             points.push_back({1000.0f + i, &sink, &command});
@@ -51,11 +53,16 @@ void BM_EventListFrame(benchmark::State& state) {
         delete list;
         state.ResumeTiming();
     }
-    state.counters["frame"] = benchmark::Counter(framesPerList, benchmark::Counter::kIsIterationInvariantRate |
-                                                                    benchmark::Counter::kInvert);
+    state.counters["frame"] = benchmark::Counter(
+        framesPerList, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["events"] = total;
 }
-BENCHMARK(BM_EventListFrame)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond)->Iterations(20);
+BENCHMARK(BM_EventListFrame)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(20);
 
 }  // namespace
 

@@ -14,10 +14,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -138,7 +138,8 @@ void prepareArchive() {
     std::ofstream out(w.archive, std::ios::binary);
     const char* const folders[] = {"Ini/", "Ini/Scenes/", "Data/Meshes/", "Data/Textures/"};
     for (int i = 0; i < kArchiveMembers; ++i) {
-        const std::string name = std::string(folders[i % 4]) + "member_" + std::to_string(i) + ".dat";
+        const std::string name =
+            std::string(folders[i % 4]) + "member_" + std::to_string(i) + ".dat";
         const std::size_t size = sizes(rng);
         out << tarHeader(name, size);
         std::string body(size, 'x');
@@ -158,8 +159,8 @@ void BM_ParseString(benchmark::State& state) {
         Vexa::collectGarbage();
     }
     const double runs = static_cast<double>(state.iterations());
-    state.counters["MB/s"] = benchmark::Counter(runs * static_cast<double>(w.scriptText.size()) / 1e6,
-                                                benchmark::Counter::kIsRate);
+    state.counters["MB/s"] = benchmark::Counter(
+        runs * static_cast<double>(w.scriptText.size()) / 1e6, benchmark::Counter::kIsRate);
     state.counters["objects/s"] = benchmark::Counter(runs * static_cast<double>(w.scriptObjects),
                                                      benchmark::Counter::kIsRate);
     state.counters["objects"] = static_cast<double>(w.scriptObjects);
@@ -177,8 +178,8 @@ void BM_ParseFile(benchmark::State& state) {
         Vexa::collectGarbage();
     }
     const double runs = static_cast<double>(state.iterations());
-    state.counters["MB/s"] = benchmark::Counter(runs * static_cast<double>(w.scriptText.size()) / 1e6,
-                                                benchmark::Counter::kIsRate);
+    state.counters["MB/s"] = benchmark::Counter(
+        runs * static_cast<double>(w.scriptText.size()) / 1e6, benchmark::Counter::kIsRate);
     state.counters["objects/s"] = benchmark::Counter(runs * static_cast<double>(w.scriptObjects),
                                                      benchmark::Counter::kIsRate);
 }
@@ -239,12 +240,13 @@ int parseOnce(const char* path) {
     const std::size_t heapHeld = heapInUse() - heapBefore;
     Vexa::collectGarbage();
     const double teardown = static_cast<double>(std::clock() - cpuTeardown) / CLOCKS_PER_SEC;
-    std::printf("parse_cpu_seconds %.4f\nparse_wall_seconds %.4f\nteardown_cpu_seconds %.4f\n"
-                "objects %zu\nteardown_ns_per_object %.1f\nheap_bytes_per_object %.1f\n",
-                static_cast<double>(cpuParsed - cpuStart) / CLOCKS_PER_SEC,
-                std::chrono::duration<double>(parsed - start).count(), teardown, objects,
-                objects ? teardown * 1e9 / static_cast<double>(objects) : 0.0,
-                objects ? static_cast<double>(heapHeld) / static_cast<double>(objects) : 0.0);
+    std::printf(
+        "parse_cpu_seconds %.4f\nparse_wall_seconds %.4f\nteardown_cpu_seconds %.4f\n"
+        "objects %zu\nteardown_ns_per_object %.1f\nheap_bytes_per_object %.1f\n",
+        static_cast<double>(cpuParsed - cpuStart) / CLOCKS_PER_SEC,
+        std::chrono::duration<double>(parsed - start).count(), teardown, objects,
+        objects ? teardown * 1e9 / static_cast<double>(objects) : 0.0,
+        objects ? static_cast<double>(heapHeld) / static_cast<double>(objects) : 0.0);
     return 0;
 }
 

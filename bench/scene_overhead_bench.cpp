@@ -261,9 +261,10 @@ int main(int argc, char** argv) {
             }
             const double e = median(engineTimes), p = median(plainTimes);
             std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
-            std::printf("%d objects, %d frames each side; processor ms per frame, all threads, "
-                        "median (best)\n",
-                        kObjects, pairs);
+            std::printf(
+                "%d objects, %d frames each side; processor ms per frame, all threads, "
+                "median (best)\n",
+                kObjects, pairs);
             std::printf("engine %8.3f (%8.3f)\nplain  %8.3f (%8.3f)\n", e,
                         *std::min_element(engineTimes.begin(), engineTimes.end()), p,
                         *std::min_element(plainTimes.begin(), plainTimes.end()));

@@ -54,7 +54,9 @@ void BM_GenerateAndCreateShader(benchmark::State& state) {
         Parser parser;
         parser.parseString(
             "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 64 }\n"
-            "directory = \"" + folder.string() + "\"\n" + library + " } }\n"
+            "directory = \"" +
+            folder.string() + "\"\n" + library +
+            " } }\n"
             "tex = Texture2D { targetable = 1 width = 4 height = 4 }\n"
             "p = BasicMaterialProperties { textures = ( 0 TextureStage { texture = tex stage = 0 }"
             " 1 TextureStage { texture = tex stage = 1 } ) }\n"

@@ -12,7 +12,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         image.decode(data, size);
         image.textureFormat();
         (void)image.pixels();
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     return 0;
 }

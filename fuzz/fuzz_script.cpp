@@ -59,8 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         try {
             parser.parseString(text);
             (void)parser.lookup("demo");
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
     }
     Vexa::collectGarbage();
     enter(s_fuzzerFolder);

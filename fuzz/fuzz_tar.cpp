@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (const Vexa::ArchiveEntry& entry : archive.entries()) {
         try {
             const auto found = archive.find(entry.name);
-            for (int32_t i = 0; i < found.second; ++i) sum = sum + static_cast<unsigned char>(found.first[i]);
+            for (int32_t i = 0; i < found.second; ++i)
+                sum = sum + static_cast<unsigned char>(found.first[i]);
             Vexa::ArchiveDataBlock member(&archive, entry.name);
             member.load();
             if (member.data()[member.size()] != 0) __builtin_trap();

@@ -8,7 +8,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: vexa-capture [--fps N] [--frames N] [--from SECONDS] [--out FOLDER] [-- script text...]\n";
+    "usage: vexa-capture [--fps N] [--frames N] [--from SECONDS] [--out FOLDER] [-- script "
+    "text...]\n";
 
 const char* const kHelp =
     "Records the production in the working directory as PNG files, one per frame,\n"

@@ -43,7 +43,8 @@ void FileDataBlock::load() {
     std::rewind(file.get());
 
     std::unique_ptr<char[]> buffer(new char[static_cast<std::size_t>(length) + 1]);
-    const std::size_t got = std::fread(buffer.get(), 1, static_cast<std::size_t>(length), file.get());
+    const std::size_t got =
+        std::fread(buffer.get(), 1, static_cast<std::size_t>(length), file.get());
     if (std::ferror(file.get())) VEXA_THROW(ResourceCorrupted, m_path);
     // A file that shrank while being read gives what was there.
     buffer[got] = 0;

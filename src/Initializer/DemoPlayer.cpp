@@ -90,7 +90,9 @@ Syncronizer* DemoPlayer::timeSource() const {
 }
 
 // Input is stamped with the clock the loop runs on.
-static Syncronizer* stampClock(Syncronizer* loopClock, Syncronizer* own) { return loopClock ? loopClock : own; }
+static Syncronizer* stampClock(Syncronizer* loopClock, Syncronizer* own) {
+    return loopClock ? loopClock : own;
+}
 
 void DemoPlayer::run(Syncronizer* clock) {
     if (!clock) clock = m_syncronizer->syncronizer();

@@ -36,12 +36,15 @@ bool FixedStepClock::isFinished() {
 
 long FixedStepClock::frameCount() const {
     long count = -1;
-    if (std::isfinite(m_stop)) count = m_stop < m_start ? 0 : static_cast<long>(std::floor((m_stop - m_start) * m_fps)) + 1;
+    if (std::isfinite(m_stop))
+        count =
+            m_stop < m_start ? 0 : static_cast<long>(std::floor((m_stop - m_start) * m_fps)) + 1;
     if (m_maxFrames >= 0 && (count < 0 || m_maxFrames < count)) count = m_maxFrames;
     return count;
 }
 
-bool parseCaptureArguments(int argc, const char* const* argv, CaptureOptions& options, std::string& error) {
+bool parseCaptureArguments(int argc, const char* const* argv, CaptureOptions& options,
+                           std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "--version") {
@@ -125,14 +128,16 @@ int runCapture(const CaptureOptions& options) {
             player->startup(static_cast<int>(argv.size()), argv.data());
             Syncronizer* own = player->timeSource();
             const double start = options.hasFrom ? options.from : own->startTime();
-            clock = std::make_unique<FixedStepClock>(start, own->stopTime(), options.fps, options.frames);
+            clock = std::make_unique<FixedStepClock>(start, own->stopTime(), options.fps,
+                                                     options.frames);
             const long total = clock->frameCount();
             RenderMachine* machine = player->renderMachine();
             setPresentObserver([&](RenderTarget* target) {
                 if (!dynamic_cast<Window*>(target)) return;
                 const int w = target->getWidth();
                 const int h = target->getHeight();
-                std::vector<uint8_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+                std::vector<uint8_t> pixels(static_cast<std::size_t>(w) *
+                                            static_cast<std::size_t>(h) * 4);
                 machine->readPixels(pixels.data(), 0, 0, w, h);
                 // A frame on screen has no transparency, whatever alpha was drawn.
                 for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;

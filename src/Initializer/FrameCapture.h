@@ -54,7 +54,8 @@ struct CaptureOptions {
 };
 
 // Parses the tool's arguments; false with a message when they are wrong.
-bool parseCaptureArguments(int argc, const char* const* argv, CaptureOptions& options, std::string& error);
+bool parseCaptureArguments(int argc, const char* const* argv, CaptureOptions& options,
+                           std::string& error);
 
 // Starts the production in the working directory like the player and writes
 // its frames as <out>/frame_000000.png, ... Errors are reported like the

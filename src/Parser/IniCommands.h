@@ -84,8 +84,7 @@ private:
 // pressed, in this order after the time.
 class MouseCommand : public CommandObject {
 public:
-    MouseCommand(float time, int32_t mx, int32_t my, int32_t dx, int32_t dy, int32_t bs,
-                 int32_t bd)
+    MouseCommand(float time, int32_t mx, int32_t my, int32_t dx, int32_t dy, int32_t bs, int32_t bd)
         : CommandObject(time), mx(mx), my(my), dx(dx), dy(dy), bs(bs), bd(bd) {}
     const CommandKind* commandKind() const override { return CommandKinds::Mouse(); }
 

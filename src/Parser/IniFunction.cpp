@@ -23,9 +23,7 @@ Registry& registry() {
     return map;
 }
 
-const char* typeName(const IniObject* object) {
-    return object ? object->type()->name() : "null";
-}
+const char* typeName(const IniObject* object) { return object ? object->type()->name() : "null"; }
 
 }  // namespace
 
@@ -121,8 +119,7 @@ IniObject* IniFunction::findNamed(std::string_view name) const {
 
 IniObject* IniFunction::requireNamed(std::string_view name) const {
     IniObject* object = findNamed(name);
-    if (!object)
-        VEXA_THROW(ParseException, "Name '" + std::string(name) + "' is not defined.");
+    if (!object) VEXA_THROW(ParseException, "Name '" + std::string(name) + "' is not defined.");
     return object;
 }
 
@@ -152,9 +149,7 @@ int32_t IniFunction::getInt(std::string_view name, int32_t defaultValue) const {
     return has(name) ? getInt(name) : defaultValue;
 }
 
-int32_t IniFunction::getInt(std::string_view name) const {
-    return truncateToInt(getNumber(name));
-}
+int32_t IniFunction::getInt(std::string_view name) const { return truncateToInt(getNumber(name)); }
 
 std::string IniFunction::getString(std::string_view name) const {
     return static_cast<StringObject*>(getObject(name, Types::String()))->value();

@@ -218,9 +218,7 @@ IniObject::Links& IniObject::links() {
     return *m_links;
 }
 
-std::string IniObject::toString() const {
-    return std::string("[") + type()->name() + "]";
-}
+std::string IniObject::toString() const { return std::string("[") + type()->name() + "]"; }
 
 void IniObject::execute(CommandObject& command) {
     const CommandKind* kind = command.commandKind();
@@ -263,9 +261,7 @@ void IniObject::reserveHeld(std::size_t count) {
     held.reserve(held.size() + count);
 }
 
-bool IniObject::holds(const IniObject* other) const {
-    return m_links && m_links->isHeld(other);
-}
+bool IniObject::holds(const IniObject* other) const { return m_links && m_links->isHeld(other); }
 
 void IniObject::releaseHeld() {
     if (!m_links || m_links->held.empty()) return;
@@ -311,19 +307,18 @@ void IniObject::claimDestinations(const IniObject* consumer) {
 void IniObject::dropUnclaimedDestinations() {
     if (!m_links) return;
     auto& v = m_links->destinations;
-    v.erase(std::remove_if(v.begin(), v.end(),
-                           [](const Links::Destination& d) { return !d.consumer; }),
-            v.end());
+    v.erase(
+        std::remove_if(v.begin(), v.end(), [](const Links::Destination& d) { return !d.consumer; }),
+        v.end());
 }
 
 void IniObject::dropDestinationsOf(const IniObject* consumer) {
     if (!m_links || m_links->destinations.empty()) return;
     auto& v = m_links->destinations;
-    v.erase(std::remove_if(v.begin(), v.end(),
-                           [consumer](const Links::Destination& d) {
-                               return d.consumer == consumer;
-                           }),
-            v.end());
+    v.erase(
+        std::remove_if(v.begin(), v.end(),
+                       [consumer](const Links::Destination& d) { return d.consumer == consumer; }),
+        v.end());
 }
 
 bool IniObject::reaches(const IniObject* from, const IniObject* to) {

@@ -129,10 +129,10 @@ private:
 // messages show), made at its first use and never destroyed. Written in the
 // namespace that declares `fn`, usually Types:
 //     VEXA_DEFINE_TYPE(EventList, "EventList")
-#define VEXA_DEFINE_TYPE(fn, name)                                      \
-    const TypeObject* fn() {                                            \
-        static const TypeObject* const type = new TypeObject(name);     \
-        return type;                                                    \
+#define VEXA_DEFINE_TYPE(fn, name)                                  \
+    const TypeObject* fn() {                                        \
+        static const TypeObject* const type = new TypeObject(name); \
+        return type;                                                \
     }
 
 // Type objects of the object core.

@@ -139,9 +139,7 @@ void Parser::commit() {
 
 void Parser::rewind() { source().positions.pop_back(); }
 
-std::string Parser::where() {
-    return source().name + "(" + std::to_string(current().line) + ")";
-}
+std::string Parser::where() { return source().name + "(" + std::to_string(current().line) + ")"; }
 
 bool Parser::acceptSymbol(int c) {
     const Token& t = current();
@@ -180,10 +178,10 @@ const char* Parser::expectName(const char* name) {
         advance();
         return t.text;
     }
-    std::string message = where() + ": warning: expected " +
-                          (t.kind != Token::Name ? std::string("name")
-                                                 : std::string("(name, ") + name + ")") +
-                          ", got " + tokenText(t);
+    std::string message =
+        where() + ": warning: expected " +
+        (t.kind != Token::Name ? std::string("name") : std::string("(name, ") + name + ")") +
+        ", got " + tokenText(t);
     if (!atEnd()) advance();  // the offending token is skipped
     VEXA_THROW(ParseException, message);
 }
@@ -215,8 +213,7 @@ std::unique_ptr<Source> Parser::readFile(const std::string& fileName) const {
             const std::string text(data, static_cast<std::size_t>(size));
             tokenize(text.c_str(), source->tokens);
             return source;
-        } catch (const ResourceNotFound&) {
-        }
+        } catch (const ResourceNotFound&) {}
     }
     std::string text;
     if (!Platform::readFile(fileName, text)) VEXA_THROW(ResourceNotFound, fileName);
@@ -276,10 +273,10 @@ bool Parser::statement(const StatementForms& forms) {
     return false;
 }
 
-const Parser::StatementForms Parser::kEvaluated = {&Parser::binding, &Parser::include, &Parser::conditional,
-                                                    &Parser::macroDefinition};
+const Parser::StatementForms Parser::kEvaluated = {&Parser::binding, &Parser::include,
+                                                   &Parser::conditional, &Parser::macroDefinition};
 const Parser::StatementForms Parser::kSkipped = {&Parser::skipBinding, &Parser::skipInclude,
-                                                  &Parser::skipConditional, &Parser::skipDefinition};
+                                                 &Parser::skipConditional, &Parser::skipDefinition};
 
 // Runs one statement form; when it fails recoverably the position goes back
 // to where the form began.
@@ -333,8 +330,8 @@ void Parser::binding() {
         tuple->append(key);
         tuple->append(value);
     } else {
-        VEXA_THROW(FatalParseException, where() + ":\nfatal: name " + name +
-                                            " not bound to an object of type 'tuple'");
+        VEXA_THROW(FatalParseException,
+                   where() + ":\nfatal: name " + name + " not bound to an object of type 'tuple'");
     }
 }
 
@@ -426,7 +423,8 @@ bool Parser::condition() {
         advance();
         return true;
     }
-    if (t.kind == Token::Name && !IniFunction::isFunction(t.text) && !m_macros.count(std::string_view(t.text))) {
+    if (t.kind == Token::Name && !IniFunction::isFunction(t.text) &&
+        !m_macros.count(std::string_view(t.text))) {
         advance();
         return false;
     }
@@ -480,61 +478,61 @@ IniObject* Parser::expression() {
     DepthGuard depth(*this);
     const Token& t = current();
     switch (t.kind) {
-    case Token::Number: {
-        auto* number = new NumberObject(t.number);
-        number->touch();
-        advance();
-        return number;
-    }
-    case Token::String: {
-        auto* string = new StringObject(t.text);
-        string->touch();
-        advance();
-        return string;
-    }
-    case Token::Name:
-        break;
-    default:
-        switch (t.symbol) {
-        case '-': {
+        case Token::Number: {
+            auto* number = new NumberObject(t.number);
+            number->touch();
             advance();
-            IniObject* value = expression();
-            if (!IniObject::isOfType(value, Types::Number()))
-                VEXA_THROW(FatalParseException, "minus sign can only precede a number object");
-            auto* number = static_cast<NumberObject*>(value);
-            number->setValue(-number->value());
             return number;
         }
-        case '<':
-            return vector();
-        case '{': {
+        case Token::String: {
+            auto* string = new StringObject(t.text);
+            string->touch();
             advance();
-            BlockObject* block = parseStatements(true);
-            block->touch();
-            expectSymbol('}');
-            return block;
+            return string;
         }
-        case '(': {
-            advance();
-            auto* tuple = new TupleObject();
-            tuple->touch();
-            // Elements wait on a shared stack so that the tuple is sized once.
-            const std::size_t first = m_pending.size();
-            try {
-                while (!acceptSymbol(')')) m_pending.push_back(expression());
-            } catch (...) {
-                m_pending.resize(first);
-                throw;
-            }
-            tuple->reserve(m_pending.size() - first);
-            for (std::size_t i = first; i < m_pending.size(); ++i) tuple->append(m_pending[i]);
-            m_pending.resize(first);
-            return tuple;
-        }
+        case Token::Name: break;
         default:
-            VEXA_THROW(FatalParseException,
-                       "Invalid symbol " + std::string(1, static_cast<char>(t.symbol)));
-        }
+            switch (t.symbol) {
+                case '-': {
+                    advance();
+                    IniObject* value = expression();
+                    if (!IniObject::isOfType(value, Types::Number()))
+                        VEXA_THROW(FatalParseException,
+                                   "minus sign can only precede a number object");
+                    auto* number = static_cast<NumberObject*>(value);
+                    number->setValue(-number->value());
+                    return number;
+                }
+                case '<': return vector();
+                case '{': {
+                    advance();
+                    BlockObject* block = parseStatements(true);
+                    block->touch();
+                    expectSymbol('}');
+                    return block;
+                }
+                case '(': {
+                    advance();
+                    auto* tuple = new TupleObject();
+                    tuple->touch();
+                    // Elements wait on a shared stack so that the tuple is sized once.
+                    const std::size_t first = m_pending.size();
+                    try {
+                        while (!acceptSymbol(')')) m_pending.push_back(expression());
+                    } catch (...) {
+                        m_pending.resize(first);
+                        throw;
+                    }
+                    tuple->reserve(m_pending.size() - first);
+                    for (std::size_t i = first; i < m_pending.size(); ++i)
+                        tuple->append(m_pending[i]);
+                    m_pending.resize(first);
+                    return tuple;
+                }
+                default:
+                    VEXA_THROW(FatalParseException,
+                               "Invalid symbol " + std::string(1, static_cast<char>(t.symbol)));
+            }
     }
 
     const std::string_view name = t.text;
@@ -580,17 +578,10 @@ IniObject* Parser::vector() {
     }
     IniObject* result = nullptr;
     switch (count) {
-    case 2:
-        result = new Vec2dObject(Vec2f{{v[0], v[1]}});
-        break;
-    case 3:
-        result = new Vec3dObject(Vec3f{{v[0], v[1], v[2]}});
-        break;
-    case 4:
-        result = new Vec4dObject(v);
-        break;
-    default:
-        VEXA_THROW(ParseException, "too small (< 2) vector dimension");
+        case 2: result = new Vec2dObject(Vec2f{{v[0], v[1]}}); break;
+        case 3: result = new Vec3dObject(Vec3f{{v[0], v[1], v[2]}}); break;
+        case 4: result = new Vec4dObject(v); break;
+        default: VEXA_THROW(ParseException, "too small (< 2) vector dimension");
     }
     result->touch();
     return result;
@@ -630,8 +621,6 @@ void Parser::skipStatements() {
         if (!statement(kSkipped)) break;
     }
 }
-
-
 
 /* skip binding -> [@local] name [':' skip expr] '=' skip expr */
 void Parser::skipBinding() {
@@ -701,50 +690,45 @@ Parser::Kind Parser::skipExpression() {
     DepthGuard depth(*this);
     const Token& t = current();
     switch (t.kind) {
-    case Token::Number:
-        advance();
-        return Kind::Number;
-    case Token::String:
-        advance();
-        return Kind::String;
-    case Token::Name: {
-        const std::string_view name = t.text;
-        advance();
-        if (IniFunction::isFunction(name) || m_macros.count(name)) skipExpression();
-        return Kind::Unknown;
-    }
-    default:
-        break;
+        case Token::Number: advance(); return Kind::Number;
+        case Token::String: advance(); return Kind::String;
+        case Token::Name: {
+            const std::string_view name = t.text;
+            advance();
+            if (IniFunction::isFunction(name) || m_macros.count(name)) skipExpression();
+            return Kind::Unknown;
+        }
+        default: break;
     }
     switch (t.symbol) {
-    case '-': {
-        advance();
-        const Kind kind = skipExpression();
-        if (kind != Kind::Number && kind != Kind::Unknown)
-            VEXA_THROW(FatalParseException, "minus sign can only precede a number object");
-        return Kind::Number;
-    }
-    case '<':
-        advance();
-        while (!acceptSymbol('>')) {
-            if (current().kind != Token::Number)
-                VEXA_THROW(ParseException, where() + ": warning: expected number, got " +
-                                               tokenText(current()));
+        case '-': {
             advance();
+            const Kind kind = skipExpression();
+            if (kind != Kind::Number && kind != Kind::Unknown)
+                VEXA_THROW(FatalParseException, "minus sign can only precede a number object");
+            return Kind::Number;
         }
-        return Kind::Vector;
-    case '{':
-        advance();
-        skipStatements();
-        expectSymbol('}');
-        return Kind::Block;
-    case '(':
-        advance();
-        while (!acceptSymbol(')')) skipExpression();
-        return Kind::Tuple;
-    default:
-        VEXA_THROW(FatalParseException,
-                   "Invalid symbol " + std::string(1, static_cast<char>(t.symbol)));
+        case '<':
+            advance();
+            while (!acceptSymbol('>')) {
+                if (current().kind != Token::Number)
+                    VEXA_THROW(ParseException,
+                               where() + ": warning: expected number, got " + tokenText(current()));
+                advance();
+            }
+            return Kind::Vector;
+        case '{':
+            advance();
+            skipStatements();
+            expectSymbol('}');
+            return Kind::Block;
+        case '(':
+            advance();
+            while (!acceptSymbol(')')) skipExpression();
+            return Kind::Tuple;
+        default:
+            VEXA_THROW(FatalParseException,
+                       "Invalid symbol " + std::string(1, static_cast<char>(t.symbol)));
     }
 }
 

@@ -64,16 +64,13 @@ bool fastNumber(const char* p, double& value, char*& end) {
 
 std::string tokenText(const Token& token) {
     switch (token.kind) {
-    case Token::Name:
-        return std::string("(name, ") + token.text + ")";
-    case Token::String:
-        return std::string("(string, '") + token.text + "')";
-    case Token::Number:
-        return "(number, " + formatFloat(token.number) + ")";
-    default:
-        if (token.symbol == 0) return "(null token)";
-        return std::string("(symbol, '") + static_cast<char>(token.symbol) + "' = " +
-               std::to_string(token.symbol) + ")";
+        case Token::Name: return std::string("(name, ") + token.text + ")";
+        case Token::String: return std::string("(string, '") + token.text + "')";
+        case Token::Number: return "(number, " + formatFloat(token.number) + ")";
+        default:
+            if (token.symbol == 0) return "(null token)";
+            return std::string("(symbol, '") + static_cast<char>(token.symbol) +
+                   "' = " + std::to_string(token.symbol) + ")";
     }
 }
 

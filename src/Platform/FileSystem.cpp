@@ -161,7 +161,8 @@ bool readFile(const std::string& path, std::string& out) {
     std::unique_ptr<std::FILE, Closer> file(openFile(path, "rb"));
     if (!file) return false;
     struct stat info {};
-    if (::fstat(fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > kMaxFileSize)
+    if (::fstat(fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode) &&
+        info.st_size > kMaxFileSize)
         VEXA_THROW(ResourceTooLarge, path, kMaxFileSize);
     std::string text;
     char buffer[65536];

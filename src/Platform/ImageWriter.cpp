@@ -21,8 +21,7 @@ bool writePng(const std::string& path, int width, int height, const std::vector<
         ok = ilSave(IL_PNG, path.c_str()) != IL_FALSE;
     }
     ilDeleteImages(1, &image);
-    while (ilGetError() != IL_NO_ERROR) {
-    }
+    while (ilGetError() != IL_NO_ERROR) {}
     return ok;
 }
 

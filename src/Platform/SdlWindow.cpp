@@ -218,11 +218,8 @@ struct PixelFormatEntry {
 // Display formats asked for by colour depth; any other depth takes the
 // desktop's format.
 const PixelFormatEntry kDisplayFormats[] = {
-    {32, SDL_PIXELFORMAT_RGB888},
-    {24, SDL_PIXELFORMAT_RGB24},
-    {16, SDL_PIXELFORMAT_RGB565},
-    {15, SDL_PIXELFORMAT_RGB555},
-    {8, SDL_PIXELFORMAT_INDEX8},
+    {32, SDL_PIXELFORMAT_RGB888}, {24, SDL_PIXELFORMAT_RGB24}, {16, SDL_PIXELFORMAT_RGB565},
+    {15, SDL_PIXELFORMAT_RGB555}, {8, SDL_PIXELFORMAT_INDEX8},
 };
 
 struct GlAttributeEntry {
@@ -232,14 +229,10 @@ struct GlAttributeEntry {
 
 // The framebuffer and context every window asks for.
 const GlAttributeEntry kGlAttributes[] = {
-    {SDL_GL_RED_SIZE, 8},
-    {SDL_GL_GREEN_SIZE, 8},
-    {SDL_GL_BLUE_SIZE, 8},
-    {SDL_GL_ALPHA_SIZE, 8},
-    {SDL_GL_DEPTH_SIZE, 24},
-    {SDL_GL_STENCIL_SIZE, 8},
-    {SDL_GL_DOUBLEBUFFER, 1},
-    {SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY},
+    {SDL_GL_RED_SIZE, 8},     {SDL_GL_GREEN_SIZE, 8},
+    {SDL_GL_BLUE_SIZE, 8},    {SDL_GL_ALPHA_SIZE, 8},
+    {SDL_GL_DEPTH_SIZE, 24},  {SDL_GL_STENCIL_SIZE, 8},
+    {SDL_GL_DOUBLEBUFFER, 1}, {SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY},
 };
 
 // The key id the listener hears for an SDL key.
@@ -300,7 +293,8 @@ void keepDriverLoaded() {
     dl_iterate_phdr(
         [](dl_phdr_info* info, std::size_t, void*) -> int {
             const char* name = info->dlpi_name;
-            if (name && std::strstr(name, "_dri.so")) dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            if (name && std::strstr(name, "_dri.so"))
+                dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
             return 0;
         },
         nullptr);

@@ -34,8 +34,7 @@ int virtualKeyCode(int32_t sdlKey);
 // Handles one SDL event as the window procedure handles a message: updates
 // `state` and calls `listener` (which may be null). Quit and close requests
 // and events the window does not know are ignored.
-void translateWindowEvent(const SDL_Event& event, WindowInputState& state,
-                          InputListener* listener);
+void translateWindowEvent(const SDL_Event& event, WindowInputState& state, InputListener* listener);
 
 class RenderWindowSDL : public Window {
 public:

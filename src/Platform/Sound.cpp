@@ -106,9 +106,7 @@ int noChannel(int code) {
     return -1;
 }
 
-bool isStream(const FSOUND_STREAM* stream) {
-    return stream && state().streams.count(stream) != 0;
-}
+bool isStream(const FSOUND_STREAM* stream) { return stream && state().streams.count(stream) != 0; }
 
 Channel* channelAt(int channel) {
     auto& channels = state().channels;
@@ -341,8 +339,8 @@ FSOUND_STREAM* FSOUND_Stream_OpenFile(const char* name, unsigned, int) {
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
     if (!file) {
         const int code = sf_error(nullptr);
-        const bool unknown = code == SF_ERR_UNRECOGNISED_FORMAT ||
-                             code == SF_ERR_UNSUPPORTED_ENCODING;
+        const bool unknown =
+            code == SF_ERR_UNRECOGNISED_FORMAT || code == SF_ERR_UNSUPPORTED_ENCODING;
         return noStream(unknown ? FMOD_ERR_FILE_FORMAT : FMOD_ERR_FILE_BAD);
     }
     if (info.channels < 1 || info.samplerate < 1) {
@@ -452,6 +450,8 @@ void FSOUND_Stream_Close(FSOUND_STREAM* stream) {
     state().streams.erase(stream);
 }
 
-std::unique_ptr<SoundLibrary> loadSoundLibrary() { return std::make_unique<PlatformSoundLibrary>(); }
+std::unique_ptr<SoundLibrary> loadSoundLibrary() {
+    return std::make_unique<PlatformSoundLibrary>();
+}
 
 }  // namespace Vexa::Platform

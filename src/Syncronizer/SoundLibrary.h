@@ -10,9 +10,9 @@ namespace Vexa {
 
 // Values the music clock passes.
 namespace SoundConstants {
-constexpr int kFree = -1;          // FSOUND_FREE: any free channel
-constexpr int kStereoPan = -1;     // FSOUND_STEREOPAN
-constexpr int kAllChannels = -3;   // FSOUND_ALL
+constexpr int kFree = -1;                  // FSOUND_FREE: any free channel
+constexpr int kStereoPan = -1;             // FSOUND_STEREOPAN
+constexpr int kAllChannels = -3;           // FSOUND_ALL
 constexpr unsigned kStreamMode = 0x20130;  // 16-bit signed mono, accurate MPEG seeking
 }  // namespace SoundConstants
 

@@ -49,7 +49,7 @@ TEST(FixedStepClock, FrameLimitAndEmptyRanges) {
 
 TEST(CaptureArguments, ReadsOptionsAndScriptText) {
     const char* argv[] = {"vexa-capture", "--fps", "29.97", "--frames", "10", "--from", "2.5",
-                          "--out", "shots", "--", "width", "=", "800"};
+                          "--out",        "shots", "--",    "width",    "=",  "800"};
     CaptureOptions options;
     std::string error;
     ASSERT_TRUE(parseCaptureArguments(13, argv, options, error)) << error;
@@ -70,7 +70,8 @@ TEST(CaptureArguments, RefusesBadValues) {
     for (const auto& c : cases) {
         CaptureOptions options;
         std::string error;
-        EXPECT_FALSE(parseCaptureArguments(static_cast<int>(c.size()), c.data(), options, error)) << c[1];
+        EXPECT_FALSE(parseCaptureArguments(static_cast<int>(c.size()), c.data(), options, error))
+            << c[1];
         EXPECT_FALSE(error.empty());
     }
 }

@@ -139,7 +139,9 @@ TEST_F(GoldenTest, CaptureToolAnswersHelpAndRefusesAnUnwritableFolderOnce) {
     } cases[] = {
         {{"--help"}, 0, "usage: vexa-capture [--fps N]", ""},
         {{"--version"}, 0, "vexa-capture ", ""},
-        {{"--out", "file/frames"}, 1, "",
+        {{"--out", "file/frames"},
+         1,
+         "",
          "vexa-capture: cannot write frames into file/frames: Not a directory\n"},
     };
     for (const auto& c : cases) {
@@ -226,11 +228,13 @@ TEST_F(GoldenTest, SceneRenderedIntoATextureStaysUpright) {
         "rt = TextureTarget { texture = tex }  corner = LwTransform { x = 1 y = 1 }\n"
         "window = MainWindow { }  camera = Camera { }  quad = SimpleBlit { }\n"
         "aim = LookAt { pos = < 0 0 -2 > target = < 0 0 0 > up = < 0 1 0 > fov = 90 }\n"
-        "flat = LwTransform { }  blit = Blit { texture = tex center = < 0 0 > dimensions = < 2 2 > }\n"
+        "flat = LwTransform { }  blit = Blit { texture = tex center = < 0 0 > dimensions = < 2 2 > "
+        "}\n"
         // The mirrored projection turns the quad's winding around.
         "events = EventList ( 0 tex Load ()  0 camera aim\n"
         "  ( 0 1 ) graphicsSystem SetViewport { target = rt }\n"
-        "  ( 0 1 ) graphicsSystem ClearScreen { color = < 0 0 0 1 > }  ( 0 1 ) graphicsSystem SetCulling { enable = 0 }\n"
+        "  ( 0 1 ) graphicsSystem ClearScreen { color = < 0 0 0 1 > }  ( 0 1 ) graphicsSystem "
+        "SetCulling { enable = 0 }\n"
         "  ( 0 1 ) camera SetupTextureRendering ()  ( 0 1 ) corner SetTransform ()\n"
         "  ( 0 1 ) quad Draw ()  ( 0 1 ) rt Draw ()\n"
         "  ( 0 1 ) graphicsSystem SetViewport { target = window }  ( 0 1 ) flat SetView ()\n"

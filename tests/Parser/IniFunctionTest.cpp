@@ -12,8 +12,8 @@
 namespace Vexa {
 namespace {
 
-using Testing::Outcome;
 using Testing::messageOf;
+using Testing::Outcome;
 using Testing::outcomeOf;
 
 VEXA_DEFINE_TYPE(probeType, "Probe")

@@ -30,11 +30,10 @@ class RecordingScriptTest : public ScriptTest {
 protected:
     void SetUp() override {
         ScriptTest::SetUp();
-        auto* graphics = static_cast<GraphicsSystemObject*>(
-            run("graphicsSystem = GraphicsSystem { type = \"gl\" width = " +
-                    std::to_string(m_width) + " height = " + std::to_string(m_height) + " }\n" +
-                    script(),
-                "graphicsSystem"));
+        auto* graphics = static_cast<GraphicsSystemObject*>(run(
+            "graphicsSystem = GraphicsSystem { type = \"gl\" width = " + std::to_string(m_width) +
+                " height = " + std::to_string(m_height) + " }\n" + script(),
+            "graphicsSystem"));
         m_machine = static_cast<RecordingRenderMachine*>(graphics->renderMachine());
         m_machine->clearLog();
     }

@@ -102,8 +102,8 @@ private:
         const TypeObject* rt = right->type();
         IniObject* result = nullptr;
         if (lt == rt && lt == Types::Number())
-            result = makeProduct<NumberObject, NumberObject, NumberObject, NumberMultiplier>(
-                left, right);
+            result = makeProduct<NumberObject, NumberObject, NumberObject, NumberMultiplier>(left,
+                                                                                             right);
         else if (lt == rt && lt == Types::Vec2d())
             result = makeProduct<Vec2dObject, Vec2dObject, Vec2dObject, VecMultiplier>(left, right);
         else if (lt == rt && lt == Types::Vec3d())
@@ -159,7 +159,8 @@ public:
         for (int i = 0; i < n; ++i) {
             const IniObject* o = element(i);
             if (!IniObject::isOfType(o, Types::Bool())) VEXA_THROW(FunctionParseException, m_error);
-            if (static_cast<const BoolObject*>(o)->value() == kStopAt) return new BoolObject(kStopAt);
+            if (static_cast<const BoolObject*>(o)->value() == kStopAt)
+                return new BoolObject(kStopAt);
         }
         return new BoolObject(!kStopAt);
     }
@@ -181,12 +182,8 @@ F_Logic<true> s_or("Or only accepts boolean parameters");
 F_Copier s_copier;
 
 const FunctionEntry kFunctions[] = {
-    {"Sum", &s_sum},
-    {"Mul", &s_mul},
-    {"Eq", &s_eq},
-    {"And", &s_and},
-    {"Or", &s_or},
-    {"Copier", &s_copier},
+    {"Sum", &s_sum}, {"Mul", &s_mul}, {"Eq", &s_eq},
+    {"And", &s_and}, {"Or", &s_or},   {"Copier", &s_copier},
 };
 const FunctionRegistrar s_registrar(kFunctions);
 

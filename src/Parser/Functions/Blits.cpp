@@ -42,20 +42,22 @@ const uint16_t kCubeIndices[36] = {
 
 // Builds the declaration (position, then texture coordinates of
 // `texCoordType`), the 16-bit index stream and the vertex stream.
-void build(RenderMachine* m, MeshBuffers& b, int texCoordType, const uint16_t* indices, int indexCount,
-           int vertexCount) {
+void build(RenderMachine* m, MeshBuffers& b, int texCoordType, const uint16_t* indices,
+           int indexCount, int vertexCount) {
     b.declaration.reset(m->createVertexDeclaration());
     b.declaration->append(VertexElement::POSITION, kFloat3, 0);
     b.declaration->append(VertexElement::TEXCOORD, texCoordType, 0);
     b.indices.reset(m->createIndexStream(indexCount, 0));
-    std::memcpy(b.indices->lock(0u), indices, sizeof(uint16_t) * static_cast<std::size_t>(indexCount));
+    std::memcpy(b.indices->lock(0u), indices,
+                sizeof(uint16_t) * static_cast<std::size_t>(indexCount));
     b.indices->unlock();
     b.vertices.reset(m->createVertexStream(vertexCount, b.declaration->stride(), kVertexUsage));
 }
 
 }  // namespace
 
-std::array<Vec2f, 4> blitCorners(const Vec2f& c, const Vec2f& d, const float* rotation, float yscale) {
+std::array<Vec2f, 4> blitCorners(const Vec2f& c, const Vec2f& d, const float* rotation,
+                                 float yscale) {
     const float hw = d[0] * 0.5f;
     const float hh = d[1] * 0.5f;
     float u[2] = {hw, 0.0f};
@@ -124,8 +126,8 @@ void BlitObject::draw() {
 
     float angle = 0.0f;
     if (m_rotation) angle = m_rotation->value();
-    const std::array<Vec2f, 4> corners =
-        blitCorners(m_center->value(), m_dimensions->value(), m_rotation ? &angle : nullptr, m_yscale);
+    const std::array<Vec2f, 4> corners = blitCorners(m_center->value(), m_dimensions->value(),
+                                                     m_rotation ? &angle : nullptr, m_yscale);
     auto* out = static_cast<float*>(m_buffers.vertices->lock(0u));
     for (int i = 0; i < 4; ++i) {
         float* vertex = out + i * 5;
@@ -210,9 +212,11 @@ public:
         RenderMachine* m = machineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
         auto* texture = static_cast<TextureObject*>(getRecordedObject("texture", Types::Texture()));
         auto* center = static_cast<Vec2dObject*>(getRecordedObject("center", Types::Vec2d()));
-        auto* dimensions = static_cast<Vec2dObject*>(getRecordedObject("dimensions", Types::Vec2d()));
+        auto* dimensions =
+            static_cast<Vec2dObject*>(getRecordedObject("dimensions", Types::Vec2d()));
         const NumberObject* rotation = nullptr;
-        if (has("rotation")) rotation = static_cast<NumberObject*>(getRecordedObject("rotation", Types::Number()));
+        if (has("rotation"))
+            rotation = static_cast<NumberObject*>(getRecordedObject("rotation", Types::Number()));
         const float yscale = getNumber("yscale", 1.0f);
         BlitObject::Blend blend;
         if (has("blend_dst")) {
@@ -220,7 +224,8 @@ public:
             blend.destination = getEnum("blend_dst", Enums::blendFactor);
             blend.source = getEnum("blend_src", Enums::blendFactor, ONE);
             if (has("blend_factor"))
-                blend.color = static_cast<Vec4dObject*>(getRecordedObject("blend_factor", Types::Vec4d()));
+                blend.color =
+                    static_cast<Vec4dObject*>(getRecordedObject("blend_factor", Types::Vec4d()));
             blend.operation = getEnum("blend_operation", Enums::blendOperation, ADD);
         }
         return new BlitObject(m, texture, center, dimensions, rotation, yscale, blend);
@@ -231,8 +236,8 @@ class F_FixedMesh : public IniFunction {
 public:
     explicit F_FixedMesh(FixedMeshObject::Shape shape) : m_shape(shape) {}
     IniObject* create() override {
-        return new FixedMeshObject(machineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem())),
-                                   m_shape);
+        return new FixedMeshObject(
+            machineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem())), m_shape);
     }
 
 private:

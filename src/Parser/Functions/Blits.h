@@ -15,8 +15,8 @@ const TypeObject* SkyBox();
 
 // Corners P0..P3 of a blit's quad (x, y pairs): half the dimensions along
 // the rotated axes, the y components scaled by `yscale`.
-std::array<Vec2f, 4> blitCorners(const Vec2f& center, const Vec2f& dimensions, const float* rotation,
-                                 float yscale);
+std::array<Vec2f, 4> blitCorners(const Vec2f& center, const Vec2f& dimensions,
+                                 const float* rotation, float yscale);
 
 // Vertex, index and declaration buffers of a fixed mesh.
 struct MeshBuffers {
@@ -69,7 +69,9 @@ class FixedMeshObject : public IniObject {
 public:
     enum Shape { Quad, Cube };
     FixedMeshObject(RenderMachine* machine, Shape shape) : m_machine(machine), m_shape(shape) {}
-    const TypeObject* type() const override { return m_shape == Quad ? Types::Blit() : Types::SkyBox(); }
+    const TypeObject* type() const override {
+        return m_shape == Quad ? Types::Blit() : Types::SkyBox();
+    }
     bool isLoaded() const override { return m_buffers.built(); }
     void load() override;
     void unload() override { m_buffers.release(); }

@@ -22,15 +22,17 @@ namespace {
 
 // Sort key of a time: a NaN never comes due, so it sorts like +infinity and
 // keeps the orderings strict.
-float sortKey(float time) { return std::isnan(time) ? std::numeric_limits<float>::infinity() : time; }
+float sortKey(float time) {
+    return std::isnan(time) ? std::numeric_limits<float>::infinity() : time;
+}
 
 }  // namespace
 
 EventListObject::EventListObject(std::vector<PointEvent> points, std::vector<SpanEvent> spans)
     : m_points(std::move(points)), m_spans(std::move(spans)) {
-    std::stable_sort(m_points.begin(), m_points.end(), [](const PointEvent& a, const PointEvent& b) {
-        return sortKey(a.time) < sortKey(b.time);
-    });
+    std::stable_sort(
+        m_points.begin(), m_points.end(),
+        [](const PointEvent& a, const PointEvent& b) { return sortKey(a.time) < sortKey(b.time); });
     std::stable_sort(m_spans.begin(), m_spans.end(), [](const SpanEvent& a, const SpanEvent& b) {
         return sortKey(a.begin) < sortKey(b.begin);
     });
@@ -50,8 +52,9 @@ void EventListObject::update(float t) {
     // Spans that have begun join the active list after equal orders.
     for (; m_spanCursor < m_spans.size() && m_spans[m_spanCursor].begin <= t; ++m_spanCursor) {
         SpanEvent* span = &m_spans[m_spanCursor];
-        auto at = std::upper_bound(m_active.begin(), m_active.end(), sortKey(span->order),
-                                   [](float order, const SpanEvent* s) { return order < sortKey(s->order); });
+        auto at = std::upper_bound(
+            m_active.begin(), m_active.end(), sortKey(span->order),
+            [](float order, const SpanEvent* s) { return order < sortKey(s->order); });
         m_active.insert(at, span);
     }
     std::size_t kept = 0;
@@ -64,8 +67,9 @@ void EventListObject::update(float t) {
                 span->command->setTime(span->next);
                 span->object->execute(*span->command);
                 const float next = span->next + span->period;
-                span->next = next > span->next ? next
-                                               : std::nextafter(t, std::numeric_limits<float>::infinity());
+                span->next = next > span->next
+                                 ? next
+                                 : std::nextafter(t, std::numeric_limits<float>::infinity());
             }
         }
         if (span->end < t) continue;  // removed
@@ -130,15 +134,18 @@ public:
     IniObject* create() override {
         const int n = count();
         if (n % 3 != 0)
-            VEXA_THROW(FunctionParseException, "Number of elements in the tuple is not divisible by 3.");
+            VEXA_THROW(FunctionParseException,
+                       "Number of elements in the tuple is not divisible by 3.");
         std::vector<EventListObject::PointEvent> points;
         std::vector<EventListObject::SpanEvent> spans;
         for (int i = 0; i < n; i += 3) {
             IniObject* object = getRecordedElement(i + 1, nullptr);
-            auto* command = static_cast<CommandObject*>(getRecordedElement(i + 2, Types::Command()));
+            auto* command =
+                static_cast<CommandObject*>(getRecordedElement(i + 2, Types::Command()));
             const IniObject* when = element(i);
             if (IniObject::isOfType(when, Types::Number())) {
-                points.push_back({static_cast<const NumberObject*>(when)->value(), object, command});
+                points.push_back(
+                    {static_cast<const NumberObject*>(when)->value(), object, command});
             } else if (IniObject::isOfType(when, Types::Tuple())) {
                 const auto* tuple = static_cast<const TupleObject*>(when);
                 float v[3] = {0.0f, 0.0f, 0.0f};
@@ -211,12 +218,9 @@ F_TimeModifier s_timeModifier;
 F_CurrentTime s_currentTime;
 
 const FunctionEntry kFunctions[] = {
-    {"EventList", &s_eventList},
-    {"CommandGroup", &s_commandGroup},
-    {"Delegator", &s_delegator},
-    {"AlternatingDelegator", &s_alternatingDelegator},
-    {"TimeModifier", &s_timeModifier},
-    {"CurrentTime", &s_currentTime},
+    {"EventList", &s_eventList},       {"CommandGroup", &s_commandGroup},
+    {"Delegator", &s_delegator},       {"AlternatingDelegator", &s_alternatingDelegator},
+    {"TimeModifier", &s_timeModifier}, {"CurrentTime", &s_currentTime},
 };
 const FunctionRegistrar s_registrar(kFunctions);
 

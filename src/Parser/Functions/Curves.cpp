@@ -64,8 +64,8 @@ Vec3f TorusCurve::position(float t) {
     Vec3f out;
     for (int i = 0; i < 3; ++i) {
         const double r = m_e1[i] * c + m_e2[i] * s;
-        out[i] = static_cast<float>(m_center[i] + m_radius1 * r +
-                                    m_radius2 * (ck * r + sk * m_a[i]));
+        out[i] =
+            static_cast<float>(m_center[i] + m_radius1 * r + m_radius2 * (ck * r + sk * m_a[i]));
     }
     return out;
 }
@@ -79,8 +79,8 @@ Vec3f TorusCurve::derivative(float t) {
     for (int i = 0; i < 3; ++i) {
         const double r = m_e1[i] * c + m_e2[i] * s;
         const double dr = -m_e1[i] * s + m_e2[i] * c;
-        out[i] = static_cast<float>(m_radius1 * dr +
-                                    m_radius2 * ((dr + k * m_a[i]) * ck - k * r * sk));
+        out[i] =
+            static_cast<float>(m_radius1 * dr + m_radius2 * ((dr + k * m_a[i]) * ck - k * r * sk));
     }
     return out;
 }

@@ -11,7 +11,6 @@
 
 namespace Vexa {
 
-
 namespace Types {
 VEXA_DEFINE_TYPE(Speedometer, "Speedometer")
 VEXA_DEFINE_TYPE(TimePrinter, "TimePrinter")
@@ -151,7 +150,9 @@ public:
 private:
     // The Speedometer never fails on its parameters: absent or mistyped
     // values keep their defaults.
-    IniObject* findOptional(const char* name) const { return has(name) ? getObject(name) : nullptr; }
+    IniObject* findOptional(const char* name) const {
+        return has(name) ? getObject(name) : nullptr;
+    }
 };
 
 template <typename T>
@@ -164,7 +165,8 @@ public:
 class F_TestRotater : public IniFunction {
 public:
     IniObject* create() override {
-        auto* graphics = static_cast<GraphicsSystemObject*>(getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
+        auto* graphics = static_cast<GraphicsSystemObject*>(
+            getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
         auto* scale = static_cast<NumberObject*>(getRecordedObject("scale", Types::Number()));
         auto* angle = static_cast<NumberObject*>(getRecordedObject("angle", Types::Number()));
         auto* axis = static_cast<Vec3dObject*>(getRecordedObject("axis", Types::Vec3d()));
@@ -179,10 +181,8 @@ F_Plain<TestHandlerObject> s_testHandler;
 F_Plain<TapperObject> s_tapper;
 
 const FunctionEntry kFunctions[] = {
-    {"Speedometer", &s_speedometer},
-    {"TestRotater", &s_testRotater},
-    {"TimePrinter", &s_timePrinter},
-    {"TestHandler", &s_testHandler},
+    {"Speedometer", &s_speedometer}, {"TestRotater", &s_testRotater},
+    {"TimePrinter", &s_timePrinter}, {"TestHandler", &s_testHandler},
     {"Tapper", &s_tapper},
 };
 const FunctionRegistrar s_registrar(kFunctions);

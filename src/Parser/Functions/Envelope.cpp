@@ -390,18 +390,12 @@ InterpolationTypeFunction s_fixed(Interpolation::kFixed);
 InterpolationTypeFunction s_tcb(Interpolation::kTcb);
 
 const FunctionEntry kFunctions[] = {
-    {"Envelope", &s_envelope},
-    {"Envelope2d", &s_envelope2d},
-    {"Envelope3d", &s_envelope3d},
-    {"Envelope4d", &s_envelope4d},
-    {"Vector", &s_vector},
-    {"Polar2d", &s_polar2d},
-    {"Polar3d", &s_polar3d},
-    {"FLAT", &s_flat},
-    {"LINEAR", &s_linear},
-    {"SMOOTH", &s_smooth},
-    {"FIXED", &s_fixed},
-    {"TCB", &s_tcb},
+    {"Envelope", &s_envelope},     {"Envelope2d", &s_envelope2d},
+    {"Envelope3d", &s_envelope3d}, {"Envelope4d", &s_envelope4d},
+    {"Vector", &s_vector},         {"Polar2d", &s_polar2d},
+    {"Polar3d", &s_polar3d},       {"FLAT", &s_flat},
+    {"LINEAR", &s_linear},         {"SMOOTH", &s_smooth},
+    {"FIXED", &s_fixed},           {"TCB", &s_tcb},
 };
 const FunctionRegistrar s_registrar(kFunctions);
 

@@ -47,12 +47,9 @@ struct CubeFace {
     Vec3f forward, u, v;
 };
 const CubeFace kCubeFaces[] = {
-    {{{1, 0, 0}}, {{0, 0, -1}}, {{0, -1, 0}}},
-    {{{-1, 0, 0}}, {{0, 0, 1}}, {{0, -1, 0}}},
-    {{{0, 1, 0}}, {{1, 0, 0}}, {{0, 0, 1}}},
-    {{{0, -1, 0}}, {{1, 0, 0}}, {{0, 0, -1}}},
-    {{{0, 0, 1}}, {{1, 0, 0}}, {{0, -1, 0}}},
-    {{{0, 0, -1}}, {{-1, 0, 0}}, {{0, -1, 0}}},
+    {{{1, 0, 0}}, {{0, 0, -1}}, {{0, -1, 0}}}, {{{-1, 0, 0}}, {{0, 0, 1}}, {{0, -1, 0}}},
+    {{{0, 1, 0}}, {{1, 0, 0}}, {{0, 0, 1}}},   {{{0, -1, 0}}, {{1, 0, 0}}, {{0, 0, -1}}},
+    {{{0, 0, 1}}, {{1, 0, 0}}, {{0, -1, 0}}},  {{{0, 0, -1}}, {{-1, 0, 0}}, {{0, -1, 0}}},
 };
 static_assert(sizeof(kCubeFaces) / sizeof(kCubeFaces[0]) == 6, "one entry per cube face");
 
@@ -209,10 +206,8 @@ F_SetEnvironmentLight s_setEnvironmentLight;
 F_CubeLighting s_cubeLighting;
 
 const FunctionEntry kFunctions[] = {
-    {"FogDefinition", &s_fogDefinition},
-    {"Light", &s_light},
-    {"Environment", &s_environment},
-    {"SetEnvironmentLight", &s_setEnvironmentLight},
+    {"FogDefinition", &s_fogDefinition}, {"Light", &s_light},
+    {"Environment", &s_environment},     {"SetEnvironmentLight", &s_setEnvironmentLight},
     {"CubeLighting", &s_cubeLighting},
 };
 const FunctionRegistrar s_registrar(kFunctions);

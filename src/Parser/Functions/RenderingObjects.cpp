@@ -217,7 +217,8 @@ namespace {
 class RenderingFunction : public IniFunction {
 protected:
     GraphicsSystemObject* graphicsSystem() {
-        return static_cast<GraphicsSystemObject*>(getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
+        return static_cast<GraphicsSystemObject*>(
+            getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
     }
     RenderMachine* machine() {
         RenderMachine* m = graphicsSystem()->renderMachine();
@@ -226,7 +227,8 @@ protected:
     }
     // A switch given as a number (non-zero is on) or as a bool.
     static bool flagValue(const IniObject* o, const std::string& what) {
-        if (IniObject::isOfType(o, Types::Bool())) return static_cast<const BoolObject*>(o)->value();
+        if (IniObject::isOfType(o, Types::Bool()))
+            return static_cast<const BoolObject*>(o)->value();
         checkType(o, Types::Number(), what);
         return static_cast<const NumberObject*>(o)->value() != 0.0f;
     }
@@ -248,7 +250,8 @@ public:
         try {
             std::unique_ptr<RenderMachine> machine = RenderMachineCreator(type.c_str());
             std::unique_ptr<Window> window(machine->createWindow(parameters));
-            auto graphics = std::make_unique<GraphicsSystemObject>(std::move(machine), std::move(window));
+            auto graphics =
+                std::make_unique<GraphicsSystemObject>(std::move(machine), std::move(window));
             RenderMachine* m = graphics->renderMachine();
             m->setViewport(graphics->screenViewport());
             m->setDepthTest(true);
@@ -299,8 +302,8 @@ public:
             return new TargetableTexture2DObject(m, width, height);
         }
         auto* file = static_cast<FileObject*>(getRecordedObject("file", Types::File()));
-        return new StaticTextureObject(
-            std::make_unique<FileTextureLoader>(m, std::vector<DataBlock*>{file->dataBlock()}, description()));
+        return new StaticTextureObject(std::make_unique<FileTextureLoader>(
+            m, std::vector<DataBlock*>{file->dataBlock()}, description()));
     }
 };
 
@@ -310,7 +313,8 @@ public:
     IniObject* create() override {
         RenderMachine* m = machine();
         IniObject* files = getRecordedObject("files", nullptr);
-        if (!IniObject::isOfType(files, Types::Tuple()) || static_cast<TupleObject*>(files)->size() != 6)
+        if (!IniObject::isOfType(files, Types::Tuple()) ||
+            static_cast<TupleObject*>(files)->size() != 6)
             VEXA_THROW(FunctionParseException, "Exactly 6 files was expected");
         std::vector<DataBlock*> blocks;
         for (IniObject* file : static_cast<TupleObject*>(files)->elements()) {
@@ -318,7 +322,8 @@ public:
                 VEXA_THROW(FunctionParseException, "Object is not file");
             blocks.push_back(static_cast<FileObject*>(file)->dataBlock());
         }
-        return new StaticTextureObject(std::make_unique<FileTextureLoader>(m, std::move(blocks), description()));
+        return new StaticTextureObject(
+            std::make_unique<FileTextureLoader>(m, std::move(blocks), description()));
     }
 };
 
@@ -349,7 +354,8 @@ public:
 class F_SetViewport : public RenderingFunction {
 public:
     IniObject* create() override {
-        auto* target = static_cast<RenderTargetObject*>(getRecordedObject("target", Types::RenderTarget()));
+        auto* target =
+            static_cast<RenderTargetObject*>(getRecordedObject("target", Types::RenderTarget()));
         Viewport viewport;
         if (has("x") || has("width")) {
             viewport.x = getNumber("x");
@@ -386,7 +392,8 @@ public:
         if (count() != 4) VEXA_THROW(FunctionParseException, "4 parameters expected");
         std::array<bool, 4> mask{};
         for (int i = 0; i < 4; ++i)
-            mask[static_cast<std::size_t>(i)] = flagValue(element(i), "Tuple element " + std::to_string(i));
+            mask[static_cast<std::size_t>(i)] =
+                flagValue(element(i), "Tuple element " + std::to_string(i));
         return new ColorWriteMaskCommand(mask);
     }
 };
@@ -403,12 +410,16 @@ public:
 
 class F_DepthFunc : public RenderingFunction {
 public:
-    IniObject* create() override { return new DepthFuncCommand(getEnum("func", Enums::compareFunc, LESS)); }
+    IniObject* create() override {
+        return new DepthFuncCommand(getEnum("func", Enums::compareFunc, LESS));
+    }
 };
 
 class F_SetFillMode : public RenderingFunction {
 public:
-    IniObject* create() override { return new SetFillModeCommand(getEnum("mode", Enums::fillMode, SOLID)); }
+    IniObject* create() override {
+        return new SetFillModeCommand(getEnum("mode", Enums::fillMode, SOLID));
+    }
 };
 
 class F_RenderState : public RenderingFunction {
@@ -434,7 +445,8 @@ public:
         if (has("cullingMode")) {
             const int mode = getInt("cullingMode");
             if (mode != 1 && mode != 2)
-                VEXA_THROW(FunctionParseException, "cullingMode must be 1 (counter-clockwise) or 2 (clockwise).");
+                VEXA_THROW(FunctionParseException,
+                           "cullingMode must be 1 (counter-clockwise) or 2 (clockwise).");
             modes.push_back(mode == 1 ? CCW : CW);
         }
         return new StateObject(m, std::move(modes));

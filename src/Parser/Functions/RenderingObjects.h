@@ -80,7 +80,8 @@ TextureObject* textureObjectOf(IniObject* object);
 // texture must have been loaded first.
 class TextureRenderTargetObject : public RenderTargetObject {
 public:
-    TextureRenderTargetObject(TextureObject* texture, int face) : m_texture(texture), m_face(face) {}
+    TextureRenderTargetObject(TextureObject* texture, int face)
+        : m_texture(texture), m_face(face) {}
     RenderTarget* renderTarget() override { return m_texture->getRenderTarget(m_face); }
 
 private:
@@ -113,7 +114,8 @@ private:
 
 class StaticTextureObject : public TextureObject {
 public:
-    explicit StaticTextureObject(std::unique_ptr<TextureLoader> loader) : m_loader(std::move(loader)) {}
+    explicit StaticTextureObject(std::unique_ptr<TextureLoader> loader)
+        : m_loader(std::move(loader)) {}
     ~StaticTextureObject() override;
     bool isLoaded() const override { return m_texture != nullptr; }
     void load() override;
@@ -148,7 +150,8 @@ private:
 // Render-state commands, applied by the graphics-system object.
 class TexturePropertiesCommand : public CommandObject {
 public:
-    explicit TexturePropertiesCommand(const std::array<int, 3>& wrap) : CommandObject(0), wrap(wrap) {}
+    explicit TexturePropertiesCommand(const std::array<int, 3>& wrap)
+        : CommandObject(0), wrap(wrap) {}
     const CommandKind* commandKind() const override { return CommandKinds::TextureProperties(); }
     std::array<int, 3> wrap;
 };
@@ -190,7 +193,8 @@ public:
 
 class ColorWriteMaskCommand : public CommandObject {
 public:
-    explicit ColorWriteMaskCommand(const std::array<bool, 4>& mask) : CommandObject(0), mask(mask) {}
+    explicit ColorWriteMaskCommand(const std::array<bool, 4>& mask)
+        : CommandObject(0), mask(mask) {}
     const CommandKind* commandKind() const override { return CommandKinds::ColorWriteMask(); }
     std::array<bool, 4> mask;
 };

@@ -332,14 +332,10 @@ public:
             LwTransformObject::Input input;
             float absent;
         } kInputs[] = {
-            {"x", LwTransformObject::X, 0},
-            {"y", LwTransformObject::Y, 0},
-            {"z", LwTransformObject::Z, 0},
-            {"heading", LwTransformObject::HEADING, 0},
-            {"pitch", LwTransformObject::PITCH, 0},
-            {"bank", LwTransformObject::BANK, 0},
-            {"sx", LwTransformObject::SX, 1},
-            {"sy", LwTransformObject::SY, 1},
+            {"x", LwTransformObject::X, 0},         {"y", LwTransformObject::Y, 0},
+            {"z", LwTransformObject::Z, 0},         {"heading", LwTransformObject::HEADING, 0},
+            {"pitch", LwTransformObject::PITCH, 0}, {"bank", LwTransformObject::BANK, 0},
+            {"sx", LwTransformObject::SX, 1},       {"sy", LwTransformObject::SY, 1},
             {"sz", LwTransformObject::SZ, 1},
         };
         static_assert(sizeof(kInputs) / sizeof(kInputs[0]) == LwTransformObject::kInputCount,

@@ -24,8 +24,7 @@ Matrix multiply(const Matrix& a, const Matrix& b) {
     for (int row = 0; row < 4; ++row) {
         for (int column = 0; column < 4; ++column) {
             float sum = 0.0f;
-            for (int k = 0; k < 4; ++k)
-                sum += a.at(row, k) * b.at(k, column);
+            for (int k = 0; k < 4; ++k) sum += a.at(row, k) * b.at(k, column);
             result.at(row, column) = sum;
         }
     }
@@ -37,8 +36,7 @@ namespace {
 Matrix transpose(const Matrix& matrix) {
     Matrix result;
     for (int row = 0; row < 4; ++row)
-        for (int column = 0; column < 4; ++column)
-            result.at(row, column) = matrix.at(column, row);
+        for (int column = 0; column < 4; ++column) result.at(row, column) = matrix.at(column, row);
     return result;
 }
 
@@ -68,11 +66,9 @@ namespace {
 // empty entry; every table of the machine has this shape.
 template <std::size_t N>
 constexpr bool isDense(const EnumEntry (&table)[N], int count) {
-    if (N != static_cast<std::size_t>(count) + 1)
-        return false;
+    if (N != static_cast<std::size_t>(count) + 1) return false;
     for (std::size_t i = 0; i + 1 < N; ++i) {
-        if (table[i].name == nullptr || table[i].value != static_cast<int32_t>(i))
-            return false;
+        if (table[i].name == nullptr || table[i].value != static_cast<int32_t>(i)) return false;
     }
     return table[N - 1].name == nullptr && table[N - 1].value == 0;
 }
@@ -80,25 +76,38 @@ constexpr bool isDense(const EnumEntry (&table)[N], int count) {
 }  // namespace
 
 constexpr EnumEntry texCoordGen[] = {
-    {"GEN_DISABLE", GEN_DISABLE}, {"GEN_NORMAL", GEN_NORMAL},       {"GEN_VERTEX", GEN_VERTEX},
-    {"GEN_REFLECTION", GEN_REFLECTION}, {"GEN_SPHEREMAP", GEN_SPHEREMAP}, {nullptr, 0},
+    {"GEN_DISABLE", GEN_DISABLE},     {"GEN_NORMAL", GEN_NORMAL},
+    {"GEN_VERTEX", GEN_VERTEX},       {"GEN_REFLECTION", GEN_REFLECTION},
+    {"GEN_SPHEREMAP", GEN_SPHEREMAP}, {nullptr, 0},
 };
 static_assert(isDense(texCoordGen, kTexGenModeCount), "texture coordinate generation");
 
 constexpr EnumEntry textureWrap[] = {
-    {"REPEAT", REPEAT}, {"CLAMP", CLAMP}, {"BORDER", BORDER}, {nullptr, 0},
+    {"REPEAT", REPEAT},
+    {"CLAMP", CLAMP},
+    {"BORDER", BORDER},
+    {nullptr, 0},
 };
 static_assert(isDense(textureWrap, kWrapModeCount), "texture wrap");
 
 constexpr EnumEntry compareFunc[] = {
-    {"NEVER", NEVER},     {"LESS", LESS},         {"EQUAL", EQUAL},
-    {"LESSEQUAL", LESSEQUAL}, {"GREATER", GREATER}, {"NOTEQUAL", NOTEQUAL},
-    {"GREATEREQUAL", GREATEREQUAL}, {"ALWAYS", ALWAYS}, {nullptr, 0},
+    {"NEVER", NEVER},
+    {"LESS", LESS},
+    {"EQUAL", EQUAL},
+    {"LESSEQUAL", LESSEQUAL},
+    {"GREATER", GREATER},
+    {"NOTEQUAL", NOTEQUAL},
+    {"GREATEREQUAL", GREATEREQUAL},
+    {"ALWAYS", ALWAYS},
+    {nullptr, 0},
 };
 static_assert(isDense(compareFunc, kCompareFuncCount), "compare function");
 
 constexpr EnumEntry fillMode[] = {
-    {"POINT", POINT}, {"WIREFRAME", WIREFRAME}, {"SOLID", SOLID}, {nullptr, 0},
+    {"POINT", POINT},
+    {"WIREFRAME", WIREFRAME},
+    {"SOLID", SOLID},
+    {nullptr, 0},
 };
 static_assert(isDense(fillMode, kFillModeCount), "fill mode");
 
@@ -127,12 +136,17 @@ constexpr EnumEntry blendOperation[] = {
 static_assert(isDense(blendOperation, kBlendOperationCount), "blend operation");
 
 constexpr EnumEntry cullingMode[] = {
-    {"CW", CW}, {"CCW", CCW}, {nullptr, 0},
+    {"CW", CW},
+    {"CCW", CCW},
+    {nullptr, 0},
 };
 static_assert(isDense(cullingMode, kCullingModeCount), "culling mode");
 
 constexpr EnumEntry fogMode[] = {
-    {"FOG_EXP", FOG_EXP}, {"FOG_EXP2", FOG_EXP2}, {"FOG_LINEAR", FOG_LINEAR}, {nullptr, 0},
+    {"FOG_EXP", FOG_EXP},
+    {"FOG_EXP2", FOG_EXP2},
+    {"FOG_LINEAR", FOG_LINEAR},
+    {nullptr, 0},
 };
 static_assert(isDense(fogMode, kFogModeCount), "fog mode");
 
@@ -145,8 +159,12 @@ constexpr EnumEntry lightType[] = {
 static_assert(isDense(lightType, kLightTypeCount), "light type");
 
 constexpr EnumEntry combinerSource[] = {
-    {"SRC_CURRENT", SRC_CURRENT},   {"SRC_TEMP", SRC_TEMP},       {"SRC_DIFFUSE", SRC_DIFFUSE},
-    {"SRC_SPECULAR", SRC_SPECULAR}, {"SRC_TEXTURE", SRC_TEXTURE}, {"SRC_FACTOR", SRC_FACTOR},
+    {"SRC_CURRENT", SRC_CURRENT},
+    {"SRC_TEMP", SRC_TEMP},
+    {"SRC_DIFFUSE", SRC_DIFFUSE},
+    {"SRC_SPECULAR", SRC_SPECULAR},
+    {"SRC_TEXTURE", SRC_TEXTURE},
+    {"SRC_FACTOR", SRC_FACTOR},
     {nullptr, 0},
 };
 static_assert(isDense(combinerSource, kCombinerSourceCount), "combiner source");
@@ -177,7 +195,9 @@ constexpr EnumEntry combinerOperation[] = {
 static_assert(isDense(combinerOperation, kCombinerOperationCount), "combiner operation");
 
 constexpr EnumEntry geometrySource[] = {
-    {"SOURCE_NONE", SOURCE_NONE}, {"SOURCE_WORLD", SOURCE_WORLD}, {nullptr, 0},
+    {"SOURCE_NONE", SOURCE_NONE},
+    {"SOURCE_WORLD", SOURCE_WORLD},
+    {nullptr, 0},
 };
 static_assert(isDense(geometrySource, kGeometrySourceCount), "geometry source");
 
@@ -203,8 +223,7 @@ void RenderMachine::setDefaultState() {
     const TextureCombinerStage defaultStage;
     const int textureUnits = getMaxTextureUnits();
 
-    for (int stage = 0; stage < textureUnits; ++stage)
-        setTextureCoordGen(stage, GEN_DISABLE);
+    for (int stage = 0; stage < textureUnits; ++stage) setTextureCoordGen(stage, GEN_DISABLE);
     setMaterial(&white, &black, &black, 40.0f, &black);
     setShadeMode(true);
     setSpecularSeparate(false);
@@ -219,15 +238,12 @@ void RenderMachine::setDefaultState() {
     setLocalViewer(false);
     setNormalize(false);
     const int lights = getMaxLights();
-    for (int light = 0; light < lights; ++light)
-        setLightEnable(light, false);
+    for (int light = 0; light < lights; ++light) setLightEnable(light, false);
     setColorMaterial(0);
     setVertexShader(nullptr);
-    for (int stage = 0; stage < textureUnits; ++stage)
-        setTexture(stage, nullptr);
+    for (int stage = 0; stage < textureUnits; ++stage) setTexture(stage, nullptr);
     const int combinerStages = getMaxCombinerStages();
-    for (int stage = 0; stage < combinerStages; ++stage)
-        setCombinerStage(stage, &defaultStage);
+    for (int stage = 0; stage < combinerStages; ++stage) setCombinerStage(stage, &defaultStage);
 
     setDepthTest(true);
     setDepthWrite(true);
@@ -264,8 +280,7 @@ void RenderMachine::setDefaultState() {
     setMatrix(&identity, MATRIX_VIEW);
     setMatrix(&identity, MATRIX_WORLD);
     setMatrix(&identity, MATRIX_PROJECTION);
-    for (int stage = 0; stage < textureUnits; ++stage)
-        setTextureMatrix(stage, &identity);
+    for (int stage = 0; stage < textureUnits; ++stage) setTextureMatrix(stage, &identity);
     setColorWriteMask(true, true, true, true);
     setScissorTest(false);
     setPerspectiveHint(false);
@@ -287,11 +302,9 @@ MachineKind s_machineKinds[] = {
 };
 
 MachineKind* findMachineKind(const char* name) {
-    if (name == nullptr)
-        return nullptr;
+    if (name == nullptr) return nullptr;
     for (MachineKind& kind : s_machineKinds) {
-        if (std::strcmp(kind.name, name) == 0)
-            return &kind;
+        if (std::strcmp(kind.name, name) == 0) return &kind;
     }
     return nullptr;
 }
@@ -300,8 +313,7 @@ MachineKind* findMachineKind(const char* name) {
 
 bool registerRenderMachine(const char* name, RenderMachineFactory factory) {
     MachineKind* const kind = findMachineKind(name);
-    if (kind == nullptr)
-        return false;
+    if (kind == nullptr) return false;
     kind->factory = factory;
     return true;
 }
@@ -313,10 +325,8 @@ RenderMachineFactory registeredRenderMachine(const char* name) {
 
 std::unique_ptr<RenderMachine> RenderMachineCreator(const char* type) {
     const MachineKind* const kind = findMachineKind(type);
-    if (kind == nullptr)
-        VEXA_THROW(Exception, "Invalid machine type. Try 'gl' or 'dx'.");
-    if (kind->factory == nullptr)
-        VEXA_THROW(RenderMachineException, kind->unavailable);
+    if (kind == nullptr) VEXA_THROW(Exception, "Invalid machine type. Try 'gl' or 'dx'.");
+    if (kind->factory == nullptr) VEXA_THROW(RenderMachineException, kind->unavailable);
     return kind->factory();
 }
 
@@ -341,8 +351,7 @@ static_assert(std::size(kVertexCountRules) == kPrimitiveTypeCount, "one rule per
 }  // namespace
 
 int primitiveVertexCount(unsigned type, int count) {
-    if (type >= std::size(kVertexCountRules))
-        return -1;
+    if (type >= std::size(kVertexCountRules)) return -1;
     const VertexCountRule& rule = kVertexCountRules[type];
     return count * rule.perPrimitive + rule.extra;
 }
@@ -365,16 +374,11 @@ float pointSizePixels(float size, int viewportHeight) {
 Matrix vertexProgramMatrix(int selector, const Matrix& projection, const Matrix& view,
                            const Matrix& world) {
     switch (selector) {
-    case 0:
-        return transpose(multiply(projection, multiply(view, world)));
-    case 1:
-        return transpose(world);
-    case 2:
-        return transpose(multiply(view, world));
-    case 3:
-        return transpose(projection);
-    default:
-        VEXA_THROW(RenderMachineException, "Invalid parameter name.");
+        case 0: return transpose(multiply(projection, multiply(view, world)));
+        case 1: return transpose(world);
+        case 2: return transpose(multiply(view, world));
+        case 3: return transpose(projection);
+        default: VEXA_THROW(RenderMachineException, "Invalid parameter name.");
     }
 }
 
@@ -385,20 +389,17 @@ namespace {
 }  // namespace
 
 const Matrix& MatrixSet::get(unsigned kind) const {
-    if (kind >= kMatrixKindCount)
-        badMatrixType();
+    if (kind >= kMatrixKindCount) badMatrixType();
     return m_matrices[kind];
 }
 
 void MatrixSet::set(unsigned kind, const Matrix& matrix) {
-    if (kind >= kMatrixKindCount)
-        badMatrixType();
+    if (kind >= kMatrixKindCount) badMatrixType();
     m_matrices[kind] = matrix;
 }
 
 void MatrixSet::mult(unsigned kind, const Matrix& matrix) {
-    if (kind >= kMatrixKindCount)
-        badMatrixType();
+    if (kind >= kMatrixKindCount) badMatrixType();
     m_matrices[kind] = multiply(m_matrices[kind], matrix);
 }
 

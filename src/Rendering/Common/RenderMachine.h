@@ -63,13 +63,33 @@ enum TexGenMode : int { GEN_DISABLE = 0, GEN_NORMAL, GEN_VERTEX, GEN_REFLECTION,
 constexpr int kTexGenModeCount = GEN_SPHEREMAP + 1;
 enum WrapMode : int { REPEAT = 0, CLAMP, BORDER };
 constexpr int kWrapModeCount = BORDER + 1;
-enum CompareFunc : int { NEVER = 0, LESS, EQUAL, LESSEQUAL, GREATER, NOTEQUAL, GREATEREQUAL, ALWAYS };
+enum CompareFunc : int {
+    NEVER = 0,
+    LESS,
+    EQUAL,
+    LESSEQUAL,
+    GREATER,
+    NOTEQUAL,
+    GREATEREQUAL,
+    ALWAYS
+};
 constexpr int kCompareFuncCount = ALWAYS + 1;
 enum FillMode : int { POINT = 0, WIREFRAME, SOLID };
 constexpr int kFillModeCount = SOLID + 1;
 enum BlendFactor : int {
-    ZERO = 0, ONE, SRCCOLOR, INVSRCCOLOR, SRCALPHA, INVSRCALPHA, DESTALPHA, INVDESTALPHA,
-    DESTCOLOR, INVDESTCOLOR, SRCALPHASAT, BLENDFACTOR, INVBLENDFACTOR,
+    ZERO = 0,
+    ONE,
+    SRCCOLOR,
+    INVSRCCOLOR,
+    SRCALPHA,
+    INVSRCALPHA,
+    DESTALPHA,
+    INVDESTALPHA,
+    DESTCOLOR,
+    INVDESTCOLOR,
+    SRCALPHASAT,
+    BLENDFACTOR,
+    INVBLENDFACTOR,
 };
 constexpr int kBlendFactorCount = INVBLENDFACTOR + 1;
 enum BlendOperation : int { ADD = 0, SUBTRACT, REVSUBTRACT, MIN, MAX };
@@ -80,20 +100,49 @@ enum FogMode : int { FOG_EXP = 0, FOG_EXP2, FOG_LINEAR };
 constexpr int kFogModeCount = FOG_LINEAR + 1;
 enum LightType : int { POINT_LIGHT = 0, SPOT_LIGHT, DIRECTIONAL_LIGHT };
 constexpr int kLightTypeCount = DIRECTIONAL_LIGHT + 1;
-enum CombinerSource : int { SRC_CURRENT = 0, SRC_TEMP, SRC_DIFFUSE, SRC_SPECULAR, SRC_TEXTURE, SRC_FACTOR };
+enum CombinerSource : int {
+    SRC_CURRENT = 0,
+    SRC_TEMP,
+    SRC_DIFFUSE,
+    SRC_SPECULAR,
+    SRC_TEXTURE,
+    SRC_FACTOR
+};
 constexpr int kCombinerSourceCount = SRC_FACTOR + 1;
 enum CombinerOperation : int {
-    OP_I1 = 0, OP_I2, OP_MODULATE, OP_MODULATE2X, OP_MODULATE4X, OP_ADD, OP_ADDSIGNED,
-    OP_ADDSIGNED2X, OP_SUB, OP_ADDSMOOTH, OP_BLENDCURALPHA, OP_BLENDDIFALPHA, OP_BLENDTEXALPHA,
-    OP_DOTP, OP_LERP, OP_MULADD, OP_MODULATEALPHA_ADDCOLOR, OP_MODULATECOLOR_ADDALPHA,
-    OP_MODULATEINVALPHA_ADDCOLOR, OP_MODULATEINVCOLOR_ADDALPHA,
+    OP_I1 = 0,
+    OP_I2,
+    OP_MODULATE,
+    OP_MODULATE2X,
+    OP_MODULATE4X,
+    OP_ADD,
+    OP_ADDSIGNED,
+    OP_ADDSIGNED2X,
+    OP_SUB,
+    OP_ADDSMOOTH,
+    OP_BLENDCURALPHA,
+    OP_BLENDDIFALPHA,
+    OP_BLENDTEXALPHA,
+    OP_DOTP,
+    OP_LERP,
+    OP_MULADD,
+    OP_MODULATEALPHA_ADDCOLOR,
+    OP_MODULATECOLOR_ADDALPHA,
+    OP_MODULATEINVALPHA_ADDCOLOR,
+    OP_MODULATEINVCOLOR_ADDALPHA,
 };
 constexpr int kCombinerOperationCount = OP_MODULATEINVCOLOR_ADDALPHA + 1;
 enum GeometrySource : int { SOURCE_NONE = 0, SOURCE_WORLD };
 constexpr int kGeometrySourceCount = SOURCE_WORLD + 1;
 enum StencilOperation : unsigned {
-    STENCIL_KEEP = 1, STENCIL_ZERO, STENCIL_REPLACE, STENCIL_INCRSAT, STENCIL_DECRSAT,
-    STENCIL_INVERT, STENCIL_INCR, STENCIL_DECR,
+    STENCIL_KEEP = 1,
+    STENCIL_ZERO,
+    STENCIL_REPLACE,
+    STENCIL_INCRSAT,
+    STENCIL_DECRSAT,
+    STENCIL_INVERT,
+    STENCIL_INCR,
+    STENCIL_DECR,
 };
 constexpr unsigned kStencilOperationCount = STENCIL_DECR - STENCIL_KEEP + 1;
 enum ClearFlags : unsigned { CLEAR_COLOR = 1, CLEAR_DEPTH = 2, CLEAR_STENCIL = 4 };
@@ -272,7 +321,8 @@ public:
     virtual Texture* loadTexture(const DataBlock& data, const TextureDescription& description) = 0;
     virtual Texture* loadTexture(const char* fileName, const TextureDescription& description) = 0;
     // Pair 2.
-    virtual Texture* loadTextureEx(const DataBlock& data, const TextureDescription& description) = 0;
+    virtual Texture* loadTextureEx(const DataBlock& data,
+                                   const TextureDescription& description) = 0;
     virtual Texture* loadTextureEx(const char* fileName, const TextureDescription& description) = 0;
     // Pair 3: a cube texture from six images.
     virtual Texture* loadCubeTexture(const DataBlock* const faces[6],
@@ -328,7 +378,8 @@ public:
     virtual void beginScene() = 0;
     virtual void endScene() = 0;
     virtual Window* createWindow(const WindowParameters& parameters) = 0;
-    virtual TextureTarget* createTextureTarget(int width, int height, unsigned format, Texture** texture) = 0;
+    virtual TextureTarget* createTextureTarget(int width, int height, unsigned format,
+                                               Texture** texture) = 0;
     virtual RenderMemory* createRenderMemory(int width, int height, uint8_t* buffer) = 0;
     virtual void setViewport(const Viewport& viewport) = 0;
     virtual VertexDeclaration* createVertexDeclaration() = 0;
@@ -371,7 +422,8 @@ public:
     virtual void setPixelConstantF(int first, const float* values, int count) = 0;
     virtual void setPixelConstantB(int first, const int* values, int count) = 0;
     virtual void setPixelConstantI(int first, const int* values, int count) = 0;
-    virtual Texture* createTexture(int width, int height, unsigned format, int mipLevels, bool targetable) = 0;
+    virtual Texture* createTexture(int width, int height, unsigned format, int mipLevels,
+                                   bool targetable) = 0;
     virtual Texture* createCubeTexture(int edge, unsigned format, int mipLevels, int flag) = 0;
     virtual int getMaxTextureUnits() = 0;
     virtual void setTexture(int stage, Texture* texture) = 0;

@@ -23,7 +23,8 @@ const char* const s_sourceRegister[] = {
     nullptr,                     // SRC_TEXTURE
     "factor",                    // SRC_FACTOR
 };
-static_assert(std::size(s_sourceRegister) == kCombinerSourceCount, "one register per combiner source");
+static_assert(std::size(s_sourceRegister) == kCombinerSourceCount,
+              "one register per combiner source");
 
 // Indexed by SamplerGL.
 const char* const s_samplerTarget[] = {nullptr, "2D", "RECT", "CUBE"};
@@ -48,67 +49,72 @@ bool readsTexture(const TextureCombinerStage& stage) {
 // portion, so the same forms serve both.
 class PortionWriter {
 public:
-    PortionWriter(std::string& out, int stage, bool alpha) : m_out(out), m_stage(stage), m_alpha(alpha) {}
+    PortionWriter(std::string& out, int stage, bool alpha)
+        : m_out(out), m_stage(stage), m_alpha(alpha) {}
 
     void write(int operation, const int args[3], const char* dest) {
         const std::string a1 = operand(args[0]), a2 = operand(args[1]), a3 = operand(args[2]);
         const std::string alpha1 = registerOf(args[0]) + ".wwww";
         const std::string d = dest;
         switch (operation) {
-        case OP_I1: line("MOV " + d + ", " + a1); break;
-        case OP_I2: line("MOV " + d + ", " + a2); break;
-        case OP_MODULATE: line("MUL " + d + ", " + a1 + ", " + a2); break;
-        case OP_MODULATE2X:
-            line("MUL " + d + ", " + a1 + ", " + a2);
-            line("MUL " + d + ", " + d + ", k.y");
-            break;
-        case OP_MODULATE4X:
-            line("MUL " + d + ", " + a1 + ", " + a2);
-            line("MUL " + d + ", " + d + ", k.z");
-            break;
-        case OP_ADD: line("ADD " + d + ", " + a1 + ", " + a2); break;
-        case OP_ADDSIGNED:
-            line("ADD " + d + ", " + a1 + ", " + a2);
-            line("SUB " + d + ", " + d + ", k.x");
-            break;
-        case OP_ADDSIGNED2X:
-            line("ADD " + d + ", " + a1 + ", " + a2);
-            line("SUB " + d + ", " + d + ", k.x");
-            line("MUL " + d + ", " + d + ", k.y");
-            break;
-        case OP_SUB: line("SUB " + d + ", " + a1 + ", " + a2); break;
-        case OP_ADDSMOOTH:
-            line("SUB_SAT inv, one, " + a1);
-            line("MAD " + d + ", " + a2 + ", inv, " + a1);
-            break;
-        case OP_BLENDCURALPHA: blend("spare0.wwww", a1, a2, d); break;
-        case OP_BLENDDIFALPHA: blend("fragment.color.primary.wwww", a1, a2, d); break;
-        // The alpha of this stage's own texture, as the operation's name says.
-        case OP_BLENDTEXALPHA: blend(textureRegister() + ".wwww", a1, a2, d); break;
-        case OP_DOTP:
-            if (m_alpha) {
+            case OP_I1: line("MOV " + d + ", " + a1); break;
+            case OP_I2: line("MOV " + d + ", " + a2); break;
+            case OP_MODULATE: line("MUL " + d + ", " + a1 + ", " + a2); break;
+            case OP_MODULATE2X:
                 line("MUL " + d + ", " + a1 + ", " + a2);
-            } else {
-                line("DP3 " + d + ", " + a1 + ", " + a2);
-            }
-            break;
-        case OP_LERP:
-            line("SUB_SAT inv, one, " + a1);
-            line("MUL inv, inv, " + a3);
-            line("MAD " + d + ", " + a1 + ", " + a2 + ", inv");
-            break;
-        case OP_MULADD: line("MAD " + d + ", " + a2 + ", " + a3 + ", " + a1); break;
-        case OP_MODULATEALPHA_ADDCOLOR: line("MAD " + d + ", " + a2 + ", " + alpha1 + ", " + a1); break;
-        case OP_MODULATECOLOR_ADDALPHA: line("MAD " + d + ", " + a1 + ", " + a2 + ", " + alpha1); break;
-        case OP_MODULATEINVALPHA_ADDCOLOR:
-            line("SUB_SAT inv, one, " + alpha1);
-            line("MAD " + d + ", " + a2 + ", inv, " + a1);
-            break;
-        case OP_MODULATEINVCOLOR_ADDALPHA:
-            line("SUB_SAT inv, one, " + a1);
-            line("MAD " + d + ", inv, " + a2 + ", " + alpha1);
-            break;
-        default: break;
+                line("MUL " + d + ", " + d + ", k.y");
+                break;
+            case OP_MODULATE4X:
+                line("MUL " + d + ", " + a1 + ", " + a2);
+                line("MUL " + d + ", " + d + ", k.z");
+                break;
+            case OP_ADD: line("ADD " + d + ", " + a1 + ", " + a2); break;
+            case OP_ADDSIGNED:
+                line("ADD " + d + ", " + a1 + ", " + a2);
+                line("SUB " + d + ", " + d + ", k.x");
+                break;
+            case OP_ADDSIGNED2X:
+                line("ADD " + d + ", " + a1 + ", " + a2);
+                line("SUB " + d + ", " + d + ", k.x");
+                line("MUL " + d + ", " + d + ", k.y");
+                break;
+            case OP_SUB: line("SUB " + d + ", " + a1 + ", " + a2); break;
+            case OP_ADDSMOOTH:
+                line("SUB_SAT inv, one, " + a1);
+                line("MAD " + d + ", " + a2 + ", inv, " + a1);
+                break;
+            case OP_BLENDCURALPHA: blend("spare0.wwww", a1, a2, d); break;
+            case OP_BLENDDIFALPHA: blend("fragment.color.primary.wwww", a1, a2, d); break;
+            // The alpha of this stage's own texture, as the operation's name says.
+            case OP_BLENDTEXALPHA: blend(textureRegister() + ".wwww", a1, a2, d); break;
+            case OP_DOTP:
+                if (m_alpha) {
+                    line("MUL " + d + ", " + a1 + ", " + a2);
+                } else {
+                    line("DP3 " + d + ", " + a1 + ", " + a2);
+                }
+                break;
+            case OP_LERP:
+                line("SUB_SAT inv, one, " + a1);
+                line("MUL inv, inv, " + a3);
+                line("MAD " + d + ", " + a1 + ", " + a2 + ", inv");
+                break;
+            case OP_MULADD: line("MAD " + d + ", " + a2 + ", " + a3 + ", " + a1); break;
+            case OP_MODULATEALPHA_ADDCOLOR:
+                line("MAD " + d + ", " + a2 + ", " + alpha1 + ", " + a1);
+                break;
+            case OP_MODULATECOLOR_ADDALPHA:
+                line("MAD " + d + ", " + a1 + ", " + a2 + ", " + alpha1);
+                break;
+            case OP_MODULATEINVALPHA_ADDCOLOR:
+                line("SUB_SAT inv, one, " + alpha1);
+                line("MAD " + d + ", " + a2 + ", inv, " + a1);
+                break;
+            case OP_MODULATEINVCOLOR_ADDALPHA:
+                line("SUB_SAT inv, one, " + a1);
+                line("MAD " + d + ", inv, " + a2 + ", " + alpha1);
+                break;
+            default: break;
         }
         // Registers hold signed values.
         line("MAX " + d + ", " + d + ", -one");
@@ -122,7 +128,8 @@ private:
     }
     std::string operand(int source) const { return registerOf(source) + (m_alpha ? ".wwww" : ""); }
     // a1 times s plus a2 times (1 minus s), the inverted term unsigned.
-    void blend(const std::string& s, const std::string& a1, const std::string& a2, const std::string& d) {
+    void blend(const std::string& s, const std::string& a1, const std::string& a2,
+               const std::string& d) {
         line("SUB_SAT inv, one, " + s);
         line("MUL inv, inv, " + a2);
         line("MAD " + d + ", " + a1 + ", " + s + ", inv");
@@ -136,10 +143,10 @@ private:
 
 SamplerGL samplerOf(GLenum target) {
     switch (target) {
-    case GL_TEXTURE_2D: return SamplerGL::Texture2D;
-    case GL_TEXTURE_RECTANGLE: return SamplerGL::Rectangle;
-    case GL_TEXTURE_CUBE_MAP: return SamplerGL::Cube;
-    default: return SamplerGL::None;
+        case GL_TEXTURE_2D: return SamplerGL::Texture2D;
+        case GL_TEXTURE_RECTANGLE: return SamplerGL::Rectangle;
+        case GL_TEXTURE_CUBE_MAP: return SamplerGL::Cube;
+        default: return SamplerGL::None;
     }
 }
 
@@ -169,11 +176,12 @@ std::string combinerProgramText(const TextureCombinerStage* stages, int count,
                                 const SamplerGL samplers[kMaxCombinerStages], ProgramFogGL fog) {
     std::string out = "!!ARBfp1.0\n";
     if (fog != ProgramFogGL::None) out += s_fogOption[int(fog)];
-    out += "PARAM factor = program.local[0];\n"
-           "PARAM one = {1, 1, 1, 1};\n"
-           "PARAM zero = {0, 0, 0, 0};\n"
-           "PARAM k = {0.5, 2, 4, 0};\n"
-           "TEMP spare0, spare1, c, a, inv;\n";
+    out +=
+        "PARAM factor = program.local[0];\n"
+        "PARAM one = {1, 1, 1, 1};\n"
+        "PARAM zero = {0, 0, 0, 0};\n"
+        "PARAM k = {0.5, 2, 4, 0};\n"
+        "TEMP spare0, spare1, c, a, inv;\n";
     for (int s = 0; s < count; ++s) {
         if (!readsTexture(stages[s])) continue;
         const std::string reg = "tex" + std::to_string(s);
@@ -183,12 +191,14 @@ std::string combinerProgramText(const TextureCombinerStage* stages, int count,
             out += "MOV " + reg + ", one;\n";
         } else {
             const std::string unit = std::to_string(s);
-            out += std::string(s_samplerInstruction[int(sampler)]) + " " + reg + ", fragment.texcoord[" +
-                   unit + "], texture[" + unit + "], " + s_samplerTarget[int(sampler)] + ";\n";
+            out += std::string(s_samplerInstruction[int(sampler)]) + " " + reg +
+                   ", fragment.texcoord[" + unit + "], texture[" + unit + "], " +
+                   s_samplerTarget[int(sampler)] + ";\n";
         }
     }
-    out += "MOV spare0, fragment.color.primary;\n"
-           "MOV spare1, zero;\n";
+    out +=
+        "MOV spare0, fragment.color.primary;\n"
+        "MOV spare1, zero;\n";
     for (int s = 0; s < count; ++s) {
         const TextureCombinerStage& stage = stages[s];
         const int colorArgs[3] = {stage.colorArg1, stage.colorArg2, stage.colorArg3};
@@ -200,10 +210,11 @@ std::string combinerProgramText(const TextureCombinerStage* stages, int count,
         out += std::string("MOV ") + result + ".xyz, c;\n";
         out += std::string("MOV ") + result + ".w, a;\n";
     }
-    out += "ADD_SAT c.xyz, spare0, fragment.color.secondary;\n"
-           "MOV_SAT c.w, spare0;\n"
-           "MOV result.color, c;\n"
-           "END\n";
+    out +=
+        "ADD_SAT c.xyz, spare0, fragment.color.secondary;\n"
+        "MOV_SAT c.w, spare0;\n"
+        "MOV result.color, c;\n"
+        "END\n";
     return out;
 }
 
@@ -244,9 +255,9 @@ void CombinersGL::apply() {
     std::string key;
     for (int s = 0; s < active; ++s) {
         const TextureCombinerStage& stage = m_stages[s];
-        const int fields[] = {stage.colorArg1, stage.colorArg2, stage.colorArg3, stage.alphaArg1,
-                              stage.alphaArg2, stage.alphaArg3, stage.colorOp,   stage.alphaOp,
-                              stage.result};
+        const int fields[] = {stage.colorArg1, stage.colorArg2, stage.colorArg3,
+                              stage.alphaArg1, stage.alphaArg2, stage.alphaArg3,
+                              stage.colorOp,   stage.alphaOp,   stage.result};
         for (int field : fields) key += char(field);
         key += char(samplers[s]);
     }

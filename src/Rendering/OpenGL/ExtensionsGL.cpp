@@ -17,13 +17,11 @@ ExtensionsGL s_extensions;
 template <typename Fn>
 void fetch(ProcLoaderGL loader, Fn& slot, const char* name) {
     slot = reinterpret_cast<Fn>(loader(name));
-    if (!slot)
-        std::fputs("GL extension warning: #funcname() not initialized\n", stderr);
+    if (!slot) std::fputs("GL extension warning: #funcname() not initialized\n", stderr);
 }
 
 void require(const std::string& extensions, const char* name, const char* message) {
-    if (!hasExtensionWord(extensions, name))
-        VEXA_THROW(RenderMachineException, message);
+    if (!hasExtensionWord(extensions, name)) VEXA_THROW(RenderMachineException, message);
 }
 
 }  // namespace
@@ -31,15 +29,13 @@ void require(const std::string& extensions, const char* name, const char* messag
 const ExtensionsGL& gl() { return s_extensions; }
 
 bool hasExtensionWord(const std::string& extensions, const std::string& name) {
-    if (name.empty() || name.find(' ') != std::string::npos)
-        return false;
+    if (name.empty() || name.find(' ') != std::string::npos) return false;
     size_t start = 0;
     while ((start = extensions.find(name, start)) != std::string::npos) {
         const size_t end = start + name.size();
         const bool wordStart = start == 0 || extensions[start - 1] == ' ';
         const bool wordEnd = end == extensions.size() || extensions[end] == ' ';
-        if (wordStart && wordEnd)
-            return true;
+        if (wordStart && wordEnd) return true;
         start = end;
     }
     return false;
@@ -49,8 +45,7 @@ bool hasExtensionWord(const std::string& extensions, const std::string& name) {
 // multitexturing first, then everything the machine's operations rely on,
 // then what only makes things faster or replaces off-screen buffers.
 void loadExtensionsGL(ProcLoaderGL loader) {
-    if (s_extensions.loaded)
-        return;
+    if (s_extensions.loaded) return;
     const char* text = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     const std::string extensions = text ? text : "";
     ExtensionsGL& e = s_extensions;

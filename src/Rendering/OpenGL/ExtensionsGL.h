@@ -13,109 +13,109 @@
 
 namespace Vexa {
 
-#define VEXA_GL_MULTITEXTURE(X) \
+#define VEXA_GL_MULTITEXTURE(X)                      \
     X(PFNGLACTIVETEXTUREARBPROC, glActiveTextureARB) \
     X(PFNGLCLIENTACTIVETEXTUREARBPROC, glClientActiveTextureARB)
 #define VEXA_GL_BLEND_COLOR(X) X(PFNGLBLENDCOLOREXTPROC, glBlendColorEXT)
 #define VEXA_GL_BLEND_MINMAX(X) X(PFNGLBLENDEQUATIONEXTPROC, glBlendEquationEXT)
-#define VEXA_GL_POINT_PARAMETERS(X) \
+#define VEXA_GL_POINT_PARAMETERS(X)                      \
     X(PFNGLPOINTPARAMETERFEXTPROC, glPointParameterfEXT) \
     X(PFNGLPOINTPARAMETERFVEXTPROC, glPointParameterfvEXT)
-#define VEXA_GL_VERTEX_PROGRAM(X) \
-    X(PFNGLVERTEXATTRIB1DARBPROC, glVertexAttrib1dARB) \
-    X(PFNGLVERTEXATTRIB1DVARBPROC, glVertexAttrib1dvARB) \
-    X(PFNGLVERTEXATTRIB1FARBPROC, glVertexAttrib1fARB) \
-    X(PFNGLVERTEXATTRIB1FVARBPROC, glVertexAttrib1fvARB) \
-    X(PFNGLVERTEXATTRIB1SARBPROC, glVertexAttrib1sARB) \
-    X(PFNGLVERTEXATTRIB1SVARBPROC, glVertexAttrib1svARB) \
-    X(PFNGLVERTEXATTRIB2DARBPROC, glVertexAttrib2dARB) \
-    X(PFNGLVERTEXATTRIB2DVARBPROC, glVertexAttrib2dvARB) \
-    X(PFNGLVERTEXATTRIB2FARBPROC, glVertexAttrib2fARB) \
-    X(PFNGLVERTEXATTRIB2FVARBPROC, glVertexAttrib2fvARB) \
-    X(PFNGLVERTEXATTRIB2SARBPROC, glVertexAttrib2sARB) \
-    X(PFNGLVERTEXATTRIB2SVARBPROC, glVertexAttrib2svARB) \
-    X(PFNGLVERTEXATTRIB3DARBPROC, glVertexAttrib3dARB) \
-    X(PFNGLVERTEXATTRIB3DVARBPROC, glVertexAttrib3dvARB) \
-    X(PFNGLVERTEXATTRIB3FARBPROC, glVertexAttrib3fARB) \
-    X(PFNGLVERTEXATTRIB3FVARBPROC, glVertexAttrib3fvARB) \
-    X(PFNGLVERTEXATTRIB3SARBPROC, glVertexAttrib3sARB) \
-    X(PFNGLVERTEXATTRIB3SVARBPROC, glVertexAttrib3svARB) \
-    X(PFNGLVERTEXATTRIB4NBVARBPROC, glVertexAttrib4NbvARB) \
-    X(PFNGLVERTEXATTRIB4NIVARBPROC, glVertexAttrib4NivARB) \
-    X(PFNGLVERTEXATTRIB4NSVARBPROC, glVertexAttrib4NsvARB) \
-    X(PFNGLVERTEXATTRIB4NUBARBPROC, glVertexAttrib4NubARB) \
-    X(PFNGLVERTEXATTRIB4NUBVARBPROC, glVertexAttrib4NubvARB) \
-    X(PFNGLVERTEXATTRIB4NUIVARBPROC, glVertexAttrib4NuivARB) \
-    X(PFNGLVERTEXATTRIB4NUSVARBPROC, glVertexAttrib4NusvARB) \
-    X(PFNGLVERTEXATTRIB4BVARBPROC, glVertexAttrib4bvARB) \
-    X(PFNGLVERTEXATTRIB4DARBPROC, glVertexAttrib4dARB) \
-    X(PFNGLVERTEXATTRIB4DVARBPROC, glVertexAttrib4dvARB) \
-    X(PFNGLVERTEXATTRIB4FARBPROC, glVertexAttrib4fARB) \
-    X(PFNGLVERTEXATTRIB4FVARBPROC, glVertexAttrib4fvARB) \
-    X(PFNGLVERTEXATTRIB4IVARBPROC, glVertexAttrib4ivARB) \
-    X(PFNGLVERTEXATTRIB4SARBPROC, glVertexAttrib4sARB) \
-    X(PFNGLVERTEXATTRIB4SVARBPROC, glVertexAttrib4svARB) \
-    X(PFNGLVERTEXATTRIB4UBVARBPROC, glVertexAttrib4ubvARB) \
-    X(PFNGLVERTEXATTRIB4UIVARBPROC, glVertexAttrib4uivARB) \
-    X(PFNGLVERTEXATTRIB4USVARBPROC, glVertexAttrib4usvARB) \
-    X(PFNGLVERTEXATTRIBPOINTERARBPROC, glVertexAttribPointerARB) \
-    X(PFNGLENABLEVERTEXATTRIBARRAYARBPROC, glEnableVertexAttribArrayARB) \
-    X(PFNGLDISABLEVERTEXATTRIBARRAYARBPROC, glDisableVertexAttribArrayARB) \
-    X(PFNGLPROGRAMSTRINGARBPROC, glProgramStringARB) \
-    X(PFNGLBINDPROGRAMARBPROC, glBindProgramARB) \
-    X(PFNGLDELETEPROGRAMSARBPROC, glDeleteProgramsARB) \
-    X(PFNGLGENPROGRAMSARBPROC, glGenProgramsARB) \
-    X(PFNGLPROGRAMENVPARAMETER4DARBPROC, glProgramEnvParameter4dARB) \
-    X(PFNGLPROGRAMENVPARAMETER4DVARBPROC, glProgramEnvParameter4dvARB) \
-    X(PFNGLPROGRAMENVPARAMETER4FARBPROC, glProgramEnvParameter4fARB) \
-    X(PFNGLPROGRAMENVPARAMETER4FVARBPROC, glProgramEnvParameter4fvARB) \
-    X(PFNGLPROGRAMLOCALPARAMETER4DARBPROC, glProgramLocalParameter4dARB) \
-    X(PFNGLPROGRAMLOCALPARAMETER4DVARBPROC, glProgramLocalParameter4dvARB) \
-    X(PFNGLPROGRAMLOCALPARAMETER4FARBPROC, glProgramLocalParameter4fARB) \
-    X(PFNGLPROGRAMLOCALPARAMETER4FVARBPROC, glProgramLocalParameter4fvARB) \
-    X(PFNGLGETPROGRAMENVPARAMETERDVARBPROC, glGetProgramEnvParameterdvARB) \
-    X(PFNGLGETPROGRAMENVPARAMETERFVARBPROC, glGetProgramEnvParameterfvARB) \
+#define VEXA_GL_VERTEX_PROGRAM(X)                                              \
+    X(PFNGLVERTEXATTRIB1DARBPROC, glVertexAttrib1dARB)                         \
+    X(PFNGLVERTEXATTRIB1DVARBPROC, glVertexAttrib1dvARB)                       \
+    X(PFNGLVERTEXATTRIB1FARBPROC, glVertexAttrib1fARB)                         \
+    X(PFNGLVERTEXATTRIB1FVARBPROC, glVertexAttrib1fvARB)                       \
+    X(PFNGLVERTEXATTRIB1SARBPROC, glVertexAttrib1sARB)                         \
+    X(PFNGLVERTEXATTRIB1SVARBPROC, glVertexAttrib1svARB)                       \
+    X(PFNGLVERTEXATTRIB2DARBPROC, glVertexAttrib2dARB)                         \
+    X(PFNGLVERTEXATTRIB2DVARBPROC, glVertexAttrib2dvARB)                       \
+    X(PFNGLVERTEXATTRIB2FARBPROC, glVertexAttrib2fARB)                         \
+    X(PFNGLVERTEXATTRIB2FVARBPROC, glVertexAttrib2fvARB)                       \
+    X(PFNGLVERTEXATTRIB2SARBPROC, glVertexAttrib2sARB)                         \
+    X(PFNGLVERTEXATTRIB2SVARBPROC, glVertexAttrib2svARB)                       \
+    X(PFNGLVERTEXATTRIB3DARBPROC, glVertexAttrib3dARB)                         \
+    X(PFNGLVERTEXATTRIB3DVARBPROC, glVertexAttrib3dvARB)                       \
+    X(PFNGLVERTEXATTRIB3FARBPROC, glVertexAttrib3fARB)                         \
+    X(PFNGLVERTEXATTRIB3FVARBPROC, glVertexAttrib3fvARB)                       \
+    X(PFNGLVERTEXATTRIB3SARBPROC, glVertexAttrib3sARB)                         \
+    X(PFNGLVERTEXATTRIB3SVARBPROC, glVertexAttrib3svARB)                       \
+    X(PFNGLVERTEXATTRIB4NBVARBPROC, glVertexAttrib4NbvARB)                     \
+    X(PFNGLVERTEXATTRIB4NIVARBPROC, glVertexAttrib4NivARB)                     \
+    X(PFNGLVERTEXATTRIB4NSVARBPROC, glVertexAttrib4NsvARB)                     \
+    X(PFNGLVERTEXATTRIB4NUBARBPROC, glVertexAttrib4NubARB)                     \
+    X(PFNGLVERTEXATTRIB4NUBVARBPROC, glVertexAttrib4NubvARB)                   \
+    X(PFNGLVERTEXATTRIB4NUIVARBPROC, glVertexAttrib4NuivARB)                   \
+    X(PFNGLVERTEXATTRIB4NUSVARBPROC, glVertexAttrib4NusvARB)                   \
+    X(PFNGLVERTEXATTRIB4BVARBPROC, glVertexAttrib4bvARB)                       \
+    X(PFNGLVERTEXATTRIB4DARBPROC, glVertexAttrib4dARB)                         \
+    X(PFNGLVERTEXATTRIB4DVARBPROC, glVertexAttrib4dvARB)                       \
+    X(PFNGLVERTEXATTRIB4FARBPROC, glVertexAttrib4fARB)                         \
+    X(PFNGLVERTEXATTRIB4FVARBPROC, glVertexAttrib4fvARB)                       \
+    X(PFNGLVERTEXATTRIB4IVARBPROC, glVertexAttrib4ivARB)                       \
+    X(PFNGLVERTEXATTRIB4SARBPROC, glVertexAttrib4sARB)                         \
+    X(PFNGLVERTEXATTRIB4SVARBPROC, glVertexAttrib4svARB)                       \
+    X(PFNGLVERTEXATTRIB4UBVARBPROC, glVertexAttrib4ubvARB)                     \
+    X(PFNGLVERTEXATTRIB4UIVARBPROC, glVertexAttrib4uivARB)                     \
+    X(PFNGLVERTEXATTRIB4USVARBPROC, glVertexAttrib4usvARB)                     \
+    X(PFNGLVERTEXATTRIBPOINTERARBPROC, glVertexAttribPointerARB)               \
+    X(PFNGLENABLEVERTEXATTRIBARRAYARBPROC, glEnableVertexAttribArrayARB)       \
+    X(PFNGLDISABLEVERTEXATTRIBARRAYARBPROC, glDisableVertexAttribArrayARB)     \
+    X(PFNGLPROGRAMSTRINGARBPROC, glProgramStringARB)                           \
+    X(PFNGLBINDPROGRAMARBPROC, glBindProgramARB)                               \
+    X(PFNGLDELETEPROGRAMSARBPROC, glDeleteProgramsARB)                         \
+    X(PFNGLGENPROGRAMSARBPROC, glGenProgramsARB)                               \
+    X(PFNGLPROGRAMENVPARAMETER4DARBPROC, glProgramEnvParameter4dARB)           \
+    X(PFNGLPROGRAMENVPARAMETER4DVARBPROC, glProgramEnvParameter4dvARB)         \
+    X(PFNGLPROGRAMENVPARAMETER4FARBPROC, glProgramEnvParameter4fARB)           \
+    X(PFNGLPROGRAMENVPARAMETER4FVARBPROC, glProgramEnvParameter4fvARB)         \
+    X(PFNGLPROGRAMLOCALPARAMETER4DARBPROC, glProgramLocalParameter4dARB)       \
+    X(PFNGLPROGRAMLOCALPARAMETER4DVARBPROC, glProgramLocalParameter4dvARB)     \
+    X(PFNGLPROGRAMLOCALPARAMETER4FARBPROC, glProgramLocalParameter4fARB)       \
+    X(PFNGLPROGRAMLOCALPARAMETER4FVARBPROC, glProgramLocalParameter4fvARB)     \
+    X(PFNGLGETPROGRAMENVPARAMETERDVARBPROC, glGetProgramEnvParameterdvARB)     \
+    X(PFNGLGETPROGRAMENVPARAMETERFVARBPROC, glGetProgramEnvParameterfvARB)     \
     X(PFNGLGETPROGRAMLOCALPARAMETERDVARBPROC, glGetProgramLocalParameterdvARB) \
     X(PFNGLGETPROGRAMLOCALPARAMETERFVARBPROC, glGetProgramLocalParameterfvARB) \
-    X(PFNGLGETPROGRAMIVARBPROC, glGetProgramivARB) \
-    X(PFNGLGETPROGRAMSTRINGARBPROC, glGetProgramStringARB) \
-    X(PFNGLGETVERTEXATTRIBDVARBPROC, glGetVertexAttribdvARB) \
-    X(PFNGLGETVERTEXATTRIBFVARBPROC, glGetVertexAttribfvARB) \
-    X(PFNGLGETVERTEXATTRIBIVARBPROC, glGetVertexAttribivARB) \
-    X(PFNGLGETVERTEXATTRIBPOINTERVARBPROC, glGetVertexAttribPointervARB) \
+    X(PFNGLGETPROGRAMIVARBPROC, glGetProgramivARB)                             \
+    X(PFNGLGETPROGRAMSTRINGARBPROC, glGetProgramStringARB)                     \
+    X(PFNGLGETVERTEXATTRIBDVARBPROC, glGetVertexAttribdvARB)                   \
+    X(PFNGLGETVERTEXATTRIBFVARBPROC, glGetVertexAttribfvARB)                   \
+    X(PFNGLGETVERTEXATTRIBIVARBPROC, glGetVertexAttribivARB)                   \
+    X(PFNGLGETVERTEXATTRIBPOINTERVARBPROC, glGetVertexAttribPointervARB)       \
     X(PFNGLISPROGRAMARBPROC, glIsProgramARB)
-#define VEXA_GL_BUFFER_OBJECT(X) \
-    X(PFNGLBINDBUFFERARBPROC, glBindBufferARB) \
-    X(PFNGLDELETEBUFFERSARBPROC, glDeleteBuffersARB) \
-    X(PFNGLGENBUFFERSARBPROC, glGenBuffersARB) \
-    X(PFNGLISBUFFERARBPROC, glIsBufferARB) \
-    X(PFNGLBUFFERDATAARBPROC, glBufferDataARB) \
-    X(PFNGLBUFFERSUBDATAARBPROC, glBufferSubDataARB) \
-    X(PFNGLGETBUFFERSUBDATAARBPROC, glGetBufferSubDataARB) \
-    X(PFNGLMAPBUFFERARBPROC, glMapBufferARB) \
-    X(PFNGLUNMAPBUFFERARBPROC, glUnmapBufferARB) \
+#define VEXA_GL_BUFFER_OBJECT(X)                                   \
+    X(PFNGLBINDBUFFERARBPROC, glBindBufferARB)                     \
+    X(PFNGLDELETEBUFFERSARBPROC, glDeleteBuffersARB)               \
+    X(PFNGLGENBUFFERSARBPROC, glGenBuffersARB)                     \
+    X(PFNGLISBUFFERARBPROC, glIsBufferARB)                         \
+    X(PFNGLBUFFERDATAARBPROC, glBufferDataARB)                     \
+    X(PFNGLBUFFERSUBDATAARBPROC, glBufferSubDataARB)               \
+    X(PFNGLGETBUFFERSUBDATAARBPROC, glGetBufferSubDataARB)         \
+    X(PFNGLMAPBUFFERARBPROC, glMapBufferARB)                       \
+    X(PFNGLUNMAPBUFFERARBPROC, glUnmapBufferARB)                   \
     X(PFNGLGETBUFFERPARAMETERIVARBPROC, glGetBufferParameterivARB) \
     X(PFNGLGETBUFFERPOINTERVARBPROC, glGetBufferPointervARB)
 // Framebuffer objects: the ARB names when present, else the EXT ones; both
 // sets share these slots because their signatures are the same.
-#define VEXA_GL_FRAMEBUFFER_OBJECT(X) \
-    X(PFNGLGENFRAMEBUFFERSPROC, glGenFramebuffers) \
-    X(PFNGLDELETEFRAMEBUFFERSPROC, glDeleteFramebuffers) \
-    X(PFNGLBINDFRAMEBUFFERPROC, glBindFramebuffer) \
+#define VEXA_GL_FRAMEBUFFER_OBJECT(X)                            \
+    X(PFNGLGENFRAMEBUFFERSPROC, glGenFramebuffers)               \
+    X(PFNGLDELETEFRAMEBUFFERSPROC, glDeleteFramebuffers)         \
+    X(PFNGLBINDFRAMEBUFFERPROC, glBindFramebuffer)               \
     X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, glCheckFramebufferStatus) \
-    X(PFNGLGENRENDERBUFFERSPROC, glGenRenderbuffers) \
-    X(PFNGLDELETERENDERBUFFERSPROC, glDeleteRenderbuffers) \
-    X(PFNGLBINDRENDERBUFFERPROC, glBindRenderbuffer) \
-    X(PFNGLRENDERBUFFERSTORAGEPROC, glRenderbufferStorage) \
+    X(PFNGLGENRENDERBUFFERSPROC, glGenRenderbuffers)             \
+    X(PFNGLDELETERENDERBUFFERSPROC, glDeleteRenderbuffers)       \
+    X(PFNGLBINDRENDERBUFFERPROC, glBindRenderbuffer)             \
+    X(PFNGLRENDERBUFFERSTORAGEPROC, glRenderbufferStorage)       \
     X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, glFramebufferRenderbuffer)
 
 #define VEXA_GL_ALL_FUNCTIONS(X) \
-    VEXA_GL_MULTITEXTURE(X) \
-    VEXA_GL_BLEND_COLOR(X) \
-    VEXA_GL_BLEND_MINMAX(X) \
-    VEXA_GL_POINT_PARAMETERS(X) \
-    VEXA_GL_VERTEX_PROGRAM(X) \
-    VEXA_GL_BUFFER_OBJECT(X) \
+    VEXA_GL_MULTITEXTURE(X)      \
+    VEXA_GL_BLEND_COLOR(X)       \
+    VEXA_GL_BLEND_MINMAX(X)      \
+    VEXA_GL_POINT_PARAMETERS(X)  \
+    VEXA_GL_VERTEX_PROGRAM(X)    \
+    VEXA_GL_BUFFER_OBJECT(X)     \
     VEXA_GL_FRAMEBUFFER_OBJECT(X)
 
 struct ExtensionsGL {

@@ -59,8 +59,7 @@ constexpr int kMaxErrorsIL = 64;
 }
 
 void drainErrorsIL() {
-    for (int i = 0; i < kMaxErrorsIL && ilGetError() != IL_NO_ERROR; ++i) {
-    }
+    for (int i = 0; i < kMaxErrorsIL && ilGetError() != IL_NO_ERROR; ++i) {}
 }
 
 // Fails with the first error on DevIL's stack that is not a read error. Read
@@ -112,19 +111,19 @@ bool plausibleTga(const uint8_t* b, size_t size) {
     const bool mapBitsValid = mapBits == 15 || mapBits == 16 || mapBits == 24 || mapBits == 32;
     if (mapType == 1 && (!mapBitsValid || mapLength == 0)) return false;
     switch (imageType) {
-    case 1:
-    case 9:  // colour mapped
-        if (mapType != 1 || bits != 8) return false;
-        break;
-    case 2:
-    case 10:  // true colour
-        if (bits != 15 && bits != 16 && bits != 24 && bits != 32) return false;
-        break;
-    case 3:
-    case 11:  // grey
-        if (bits != 8 && bits != 16) return false;
-        break;
-    default: return false;
+        case 1:
+        case 9:  // colour mapped
+            if (mapType != 1 || bits != 8) return false;
+            break;
+        case 2:
+        case 10:  // true colour
+            if (bits != 15 && bits != 16 && bits != 24 && bits != 32) return false;
+            break;
+        case 3:
+        case 11:  // grey
+            if (bits != 8 && bits != 16) return false;
+            break;
+        default: return false;
     }
     const size_t mapBytes = mapType == 1 ? size_t(mapLength) * ((mapBits + 7) / 8) : 0;
     return size > kTgaHeader + idLength + mapBytes;
@@ -162,8 +161,8 @@ JpegLayout jpegLayout(const uint8_t* b, size_t size) {
             layout.scan = true;
             break;
         }
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                           marker != 0xCC;
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame && !layout.frame && length >= 7) {
             layout.frame = true;
             layout.height = long(bigEndian16(b + at + 5));
@@ -198,11 +197,11 @@ bool wellFormedPng(const uint8_t* b, size_t size) {
 
 // The parts of a BMP that decoding needs, read from its headers.
 struct BmpLayout {
-    uint64_t offset = 0;       // of the pixel rows
-    uint64_t infoSize = 0;     // 12 for the oldest header, 40 and up for the others
+    uint64_t offset = 0;    // of the pixel rows
+    uint64_t infoSize = 0;  // 12 for the oldest header, 40 and up for the others
     uint64_t width = 0;
     uint64_t height = 0;
-    bool topDown = false;      // rows stored top row first
+    bool topDown = false;  // rows stored top row first
     uint64_t bits = 0;
     uint64_t compression = 0;  // 0 plain, 3 bit fields
     uint64_t entries = 0;      // palette entries
@@ -347,11 +346,11 @@ bool truncatedTga(const uint8_t* b, size_t size) {
 
 ILenum ilType(ImageKindIL kind) {
     switch (kind) {
-    case ImageKindIL::Png: return IL_PNG;
-    case ImageKindIL::Jpeg: return IL_JPG;
-    case ImageKindIL::Bmp: return IL_BMP;
-    case ImageKindIL::Tga: return IL_TGA;
-    default: return IL_TYPE_UNKNOWN;
+        case ImageKindIL::Png: return IL_PNG;
+        case ImageKindIL::Jpeg: return IL_JPG;
+        case ImageKindIL::Bmp: return IL_BMP;
+        case ImageKindIL::Tga: return IL_TGA;
+        default: return IL_TYPE_UNKNOWN;
     }
 }
 
@@ -363,12 +362,9 @@ struct FormatRuleIL {
 // DevIL formats to texture formats; colour images are converted to the
 // blue-first order the texture formats declare, grey with alpha to colour.
 const FormatRuleIL s_formatRules[] = {
-    {IL_LUMINANCE, FORMAT_L8},
-    {IL_LUMINANCE_ALPHA, FORMAT_ARGB8},
-    {IL_RGB, FORMAT_RGB8},
-    {IL_BGR, FORMAT_RGB8},
-    {IL_RGBA, FORMAT_ARGB8},
-    {IL_BGRA, FORMAT_ARGB8},
+    {IL_LUMINANCE, FORMAT_L8}, {IL_LUMINANCE_ALPHA, FORMAT_ARGB8},
+    {IL_RGB, FORMAT_RGB8},     {IL_BGR, FORMAT_RGB8},
+    {IL_RGBA, FORMAT_ARGB8},   {IL_BGRA, FORMAT_ARGB8},
 };
 
 // Indexed by TextureFormat.
@@ -413,36 +409,35 @@ ImageKindIL detectImageKind(const uint8_t* bytes, size_t size) {
     return ImageKindIL::Unknown;
 }
 
-bool declaredImageSize(ImageKindIL kind, const uint8_t* b, size_t size, long* width,
-                       long* height) {
+bool declaredImageSize(ImageKindIL kind, const uint8_t* b, size_t size, long* width, long* height) {
     switch (kind) {
-    case ImageKindIL::Png:
-        if (size < 24) return false;
-        *width = long(bigEndian32(b + 16));
-        *height = long(bigEndian32(b + 20));
-        return true;
-    case ImageKindIL::Jpeg: {
-        const JpegLayout layout = jpegLayout(b, size);
-        *width = layout.width;
-        *height = layout.height;
-        return layout.frame;
-    }
-    case ImageKindIL::Bmp: {
-        if (littleEndian32(b + 14) == 12) {
-            *width = long(littleEndian16(b + 18));
-            *height = long(littleEndian16(b + 20));
+        case ImageKindIL::Png:
+            if (size < 24) return false;
+            *width = long(bigEndian32(b + 16));
+            *height = long(bigEndian32(b + 20));
+            return true;
+        case ImageKindIL::Jpeg: {
+            const JpegLayout layout = jpegLayout(b, size);
+            *width = layout.width;
+            *height = layout.height;
+            return layout.frame;
+        }
+        case ImageKindIL::Bmp: {
+            if (littleEndian32(b + 14) == 12) {
+                *width = long(littleEndian16(b + 18));
+                *height = long(littleEndian16(b + 20));
+                return true;
+            }
+            const long w = littleEndian32(b + 18), h = littleEndian32(b + 22);
+            *width = w < 0 ? -w : w;
+            *height = h < 0 ? -h : h;
             return true;
         }
-        const long w = littleEndian32(b + 18), h = littleEndian32(b + 22);
-        *width = w < 0 ? -w : w;
-        *height = h < 0 ? -h : h;
-        return true;
-    }
-    case ImageKindIL::Tga:
-        *width = long(littleEndian16(b + 12));
-        *height = long(littleEndian16(b + 14));
-        return true;
-    default: return false;
+        case ImageKindIL::Tga:
+            *width = long(littleEndian16(b + 12));
+            *height = long(littleEndian16(b + 14));
+            return true;
+        default: return false;
     }
 }
 
@@ -480,15 +475,18 @@ void ImageIL::bindImage() const { ilBindImage(m_name); }
 void ImageIL::decode(const void* bytes, size_t size) {
     const uint8_t* const data = static_cast<const uint8_t*>(bytes);
     const ImageKindIL kind = bytes ? detectImageKind(data, size) : ImageKindIL::Unknown;
-    if (kind == ImageKindIL::Unknown || size > 0xFFFFFFFFu) throwIL(IL_FORMAT_NOT_SUPPORTED, __LINE__);
+    if (kind == ImageKindIL::Unknown || size > 0xFFFFFFFFu)
+        throwIL(IL_FORMAT_NOT_SUPPORTED, __LINE__);
     long width = 0, height = 0;
     if (declaredImageSize(kind, data, size, &width, &height) &&
         (width > kMaxImageEdge || height > kMaxImageEdge))
         throwIL(IL_BAD_DIMENSIONS, __LINE__);
     if (kind == ImageKindIL::Tga && truncatedTga(data, size)) throwIL(IL_FILE_READ_ERROR, __LINE__);
     if (kind == ImageKindIL::Png && !wellFormedPng(data, size)) throwIL(IL_LIB_PNG_ERROR, __LINE__);
-    if (kind == ImageKindIL::Jpeg && !wellFormedJpeg(data, size)) throwIL(IL_INVALID_FILE_HEADER, __LINE__);
-    if (kind == ImageKindIL::Bmp && !wellFormedBmp(data, size)) throwIL(IL_INVALID_FILE_HEADER, __LINE__);
+    if (kind == ImageKindIL::Jpeg && !wellFormedJpeg(data, size))
+        throwIL(IL_INVALID_FILE_HEADER, __LINE__);
+    if (kind == ImageKindIL::Bmp && !wellFormedBmp(data, size))
+        throwIL(IL_INVALID_FILE_HEADER, __LINE__);
     // DevIL hands the inks of a four-component (CMYK) JPEG over as colour and alpha.
     if (kind == ImageKindIL::Jpeg && jpegLayout(data, size).components == 4)
         VEXA_THROW(RenderMachineException, "Cannot handle image format.");
@@ -514,7 +512,8 @@ void ImageIL::decode(const void* bytes, size_t size) {
 
 void ImageIL::decodeFile(const char* fileName) {
     std::string bytes;
-    if (!fileName || !Platform::readFile(fileName, bytes)) throwIL(IL_COULD_NOT_OPEN_FILE, __LINE__);
+    if (!fileName || !Platform::readFile(fileName, bytes))
+        throwIL(IL_COULD_NOT_OPEN_FILE, __LINE__);
     decode(bytes.data(), bytes.size());
 }
 
@@ -585,7 +584,8 @@ Texture* ImageLoaderIL::makeTexture(ImageIL& image, const TextureDescription& de
         image.scale(description.width, description.height);
     const int width = image.width(), height = image.height();
     const int levels = imageMipLevels(description.mipLevels, width, height);
-    std::unique_ptr<Texture> texture(m_machine->createTexture(width, height, format, levels, false));
+    std::unique_ptr<Texture> texture(
+        m_machine->createTexture(width, height, format, levels, false));
     texture->update(image.pixels());
     return texture.release();
 }
@@ -626,7 +626,8 @@ Texture* ImageLoaderIL::loadTexture(const char* fileName, const TextureDescripti
     return makeTexture(image, description);
 }
 
-Texture* ImageLoaderIL::loadTextureEx(const DataBlock& data, const TextureDescription& description) {
+Texture* ImageLoaderIL::loadTextureEx(const DataBlock& data,
+                                      const TextureDescription& description) {
     return loadTexture(data, description);
 }
 

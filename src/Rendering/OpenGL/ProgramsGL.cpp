@@ -24,8 +24,7 @@ GLuint& lastBound(GLenum target) {
 
 void bindProgramGL(GLenum target, GLuint name) {
     GLuint& last = lastBound(target);
-    if (last == name)
-        return;
+    if (last == name) return;
     GL_CHECK(gl().glBindProgramARB(target, name));
     last = name;
 }
@@ -41,8 +40,7 @@ void resetProgramBindingsGL() {
 
 std::string programErrorMessage(const std::string& text, int position, const std::string& error) {
     size_t at = position < 0 ? 0 : static_cast<size_t>(position);
-    if (at > text.size())
-        at = text.size();
+    if (at > text.size()) at = text.size();
     std::string message = "loadProgram: error at position: " + std::to_string(position) + "\n";
     message += error + "\n";
     message += text.substr(0, at) + " ^^^ " + text.substr(at);
@@ -56,8 +54,8 @@ ProgramGL::ProgramGL(GLenum target, const char* text) : m_target(target) {
     GL_CHECK(gl().glGenProgramsARB(1, &m_name));
     const GLuint previous = boundProgramGL(target);
     bindProgramGL(target, m_name);
-    gl().glProgramStringARB(target, GL_PROGRAM_FORMAT_ASCII_ARB, static_cast<GLsizei>(std::strlen(text)),
-                            text);
+    gl().glProgramStringARB(target, GL_PROGRAM_FORMAT_ASCII_ARB,
+                            static_cast<GLsizei>(std::strlen(text)), text);
     const GLenum error = takeErrorGL();
     if (error == GL_NO_ERROR) {
         bindProgramGL(target, previous);
@@ -80,8 +78,7 @@ ProgramGL::ProgramGL(GLenum target, const char* text) : m_target(target) {
 
 // Deleting a bound program makes the driver bind program 0 in its place.
 ProgramGL::~ProgramGL() {
-    if (lastBound(m_target) == m_name)
-        lastBound(m_target) = 0;
+    if (lastBound(m_target) == m_name) lastBound(m_target) = 0;
     gl().glDeleteProgramsARB(1, &m_name);
 }
 

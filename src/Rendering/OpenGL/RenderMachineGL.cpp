@@ -42,11 +42,11 @@ Window* RenderMachineGL::createWindow(const WindowParameters& parameters) {
     return new RenderWindowSDL(parameters);
 }
 
-TextureTarget* RenderMachineGL::createTextureTarget(int width, int height, unsigned format, Texture** texture) {
+TextureTarget* RenderMachineGL::createTextureTarget(int width, int height, unsigned format,
+                                                    Texture** texture) {
     std::unique_ptr<Texture> made(createTexture(width, height, format, 1, true));
     auto target = std::make_unique<TextureTargetGL>(*this, width, height, made.get());
-    if (texture)
-        *texture = made.release();
+    if (texture) *texture = made.release();
     return target.release();
 }
 
@@ -58,19 +58,16 @@ RenderMemory* RenderMachineGL::createRenderMemory(int width, int height, uint8_t
 // device viewport; the first call also resets the device, because only now
 // is there a context to talk to.
 void RenderMachineGL::setViewport(const Viewport& viewport) {
-    if (!viewport.target)
-        VEXA_THROW(RenderMachineException, "setViewport: no render target.");
+    if (!viewport.target) VEXA_THROW(RenderMachineException, "setViewport: no render target.");
     RenderTarget* const target = viewport.target;
     const ViewportPixels pixels = mapViewport(viewport, target->getWidth(), target->getHeight());
     m_viewportWidth = pixels.width;
     m_viewportHeight = pixels.height;
     target->makeCurrent(this);
-    if (target->isWindow())
-        bindWindowFramebufferGL();
+    if (target->isWindow()) bindWindowFramebufferGL();
     GL_CHECK(glViewport(pixels.x, pixels.y, pixels.width, pixels.height));
     GL_CHECK(glScissor(pixels.x, pixels.y, pixels.width, pixels.height));
-    if (!m_initialized)
-        resetDevice();
+    if (!m_initialized) resetDevice();
 }
 
 void RenderMachineGL::resetDevice() {
@@ -105,7 +102,9 @@ void RenderMachineGL::resetDevice() {
     m_initialized = true;
 }
 
-int RenderMachineGL::maxTextureUnits() const { return std::min(gl().maxTextureUnits, kMaxTextureStages); }
+int RenderMachineGL::maxTextureUnits() const {
+    return std::min(gl().maxTextureUnits, kMaxTextureStages);
+}
 
 void RenderMachineGL::selectUnit(int stage) {
     GL_CHECK(gl().glActiveTextureARB(GL_TEXTURE0_ARB + static_cast<GLenum>(stage)));
@@ -119,8 +118,7 @@ void RenderMachineGL::checkStage(int stage) const {
 void RenderMachineGL::setTextureScale(int stage, float s, float t) {
     checkStage(stage);
     TextureStageGL& entry = m_stages[stage];
-    if (entry.sScale == s && entry.tScale == t)
-        return;
+    if (entry.sScale == s && entry.tScale == t) return;
     entry.sScale = s;
     entry.tScale = t;
     loadTextureMatrix(stage);
@@ -159,11 +157,17 @@ void RenderMachineGL::setVertexStream(VertexStream* stream, int index) {
     m_streams[index] = static_cast<VertexStreamGL*>(stream);
 }
 
-void RenderMachineGL::setVertexDeclaration(VertexDeclaration* declaration) { m_declaration = declaration; }
+void RenderMachineGL::setVertexDeclaration(VertexDeclaration* declaration) {
+    m_declaration = declaration;
+}
 
-IndexStream* RenderMachineGL::createIndexStream(int count, int format) { return new IndexStreamGL(count, format); }
+IndexStream* RenderMachineGL::createIndexStream(int count, int format) {
+    return new IndexStreamGL(count, format);
+}
 
-void RenderMachineGL::setIndexStream(IndexStream* stream) { m_indexStream = static_cast<IndexStreamGL*>(stream); }
+void RenderMachineGL::setIndexStream(IndexStream* stream) {
+    m_indexStream = static_cast<IndexStreamGL*>(stream);
+}
 
 void RenderMachineGL::applyFrontStencil() {
     GL_CHECK(glStencilOp(m_stencilOps[0], m_stencilOps[1], m_stencilOps[2]));
@@ -244,23 +248,22 @@ void RenderMachineGL::setTextureCoordGen(int stage, int mode) {
     }
 }
 
-void RenderMachineGL::setMaterial(const Color* diffuse, const Color* ambient, const Color* specular, float power,
-                                  const Color* emissive) {
-    if (ambient)
-        GL_CHECK(glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, &ambient->r));
-    if (diffuse)
-        GL_CHECK(glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, &diffuse->r));
-    if (specular)
-        GL_CHECK(glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, &specular->r));
-    if (emissive)
-        GL_CHECK(glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, &emissive->r));
+void RenderMachineGL::setMaterial(const Color* diffuse, const Color* ambient, const Color* specular,
+                                  float power, const Color* emissive) {
+    if (ambient) GL_CHECK(glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, &ambient->r));
+    if (diffuse) GL_CHECK(glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, &diffuse->r));
+    if (specular) GL_CHECK(glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, &specular->r));
+    if (emissive) GL_CHECK(glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, &emissive->r));
     GL_CHECK(glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, std::clamp(power, 0.0f, 128.0f)));
 }
 
-void RenderMachineGL::setShadeMode(bool smooth) { GL_CHECK(glShadeModel(smooth ? GL_SMOOTH : GL_FLAT)); }
+void RenderMachineGL::setShadeMode(bool smooth) {
+    GL_CHECK(glShadeModel(smooth ? GL_SMOOTH : GL_FLAT));
+}
 
 void RenderMachineGL::setSpecularSeparate(bool separate) {
-    GL_CHECK(glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, separate ? GL_SEPARATE_SPECULAR_COLOR : GL_SINGLE_COLOR));
+    GL_CHECK(glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL,
+                           separate ? GL_SEPARATE_SPECULAR_COLOR : GL_SINGLE_COLOR));
 }
 
 void RenderMachineGL::setFog(bool enable) {
@@ -269,14 +272,21 @@ void RenderMachineGL::setFog(bool enable) {
 }
 
 void RenderMachineGL::setFogRangeBased(bool rangeBased) {
-    GL_CHECK(glFogi(GL_FOG_DISTANCE_MODE_NV, rangeBased ? GL_EYE_RADIAL_NV : GL_EYE_PLANE_ABSOLUTE_NV));
+    GL_CHECK(
+        glFogi(GL_FOG_DISTANCE_MODE_NV, rangeBased ? GL_EYE_RADIAL_NV : GL_EYE_PLANE_ABSOLUTE_NV));
 }
 
-void RenderMachineGL::setFogColor(const Color* color) { GL_CHECK(glFogfv(GL_FOG_COLOR, &color->r)); }
+void RenderMachineGL::setFogColor(const Color* color) {
+    GL_CHECK(glFogfv(GL_FOG_COLOR, &color->r));
+}
 
-void RenderMachineGL::setFogMode(int mode) { GL_CHECK(glFogi(GL_FOG_MODE, static_cast<GLint>(fogModeGL(mode)))); }
+void RenderMachineGL::setFogMode(int mode) {
+    GL_CHECK(glFogi(GL_FOG_MODE, static_cast<GLint>(fogModeGL(mode))));
+}
 
-void RenderMachineGL::enableFogVertexMode(bool) { VEXA_THROW(Exception, "enableFogVertexMode: what should I do???"); }
+void RenderMachineGL::enableFogVertexMode(bool) {
+    VEXA_THROW(Exception, "enableFogVertexMode: what should I do???");
+}
 
 void RenderMachineGL::setFogParameters(float start, float end, float density) {
     GL_CHECK(glFogf(GL_FOG_START, start));
@@ -288,9 +298,13 @@ void RenderMachineGL::setLighting(bool enable) { enableGL(GL_LIGHTING, enable); 
 
 void RenderMachineGL::setColorMaterialEnable(bool enable) { enableGL(GL_COLOR_MATERIAL, enable); }
 
-void RenderMachineGL::setAmbientLight(const Color* color) { GL_CHECK(glLightModelfv(GL_LIGHT_MODEL_AMBIENT, &color->r)); }
+void RenderMachineGL::setAmbientLight(const Color* color) {
+    GL_CHECK(glLightModelfv(GL_LIGHT_MODEL_AMBIENT, &color->r));
+}
 
-void RenderMachineGL::setLocalViewer(bool enable) { GL_CHECK(glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, enable)); }
+void RenderMachineGL::setLocalViewer(bool enable) {
+    GL_CHECK(glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, enable));
+}
 
 void RenderMachineGL::setNormalize(bool enable) { enableGL(GL_NORMALIZE, enable); }
 
@@ -344,7 +358,9 @@ void RenderMachineGL::setColorMaterial(unsigned source) {
     GL_CHECK(glEnable(GL_COLOR_MATERIAL));
 }
 
-VertexShader* RenderMachineGL::createVertexShader(const char* text) { return new VertexShaderGL(text); }
+VertexShader* RenderMachineGL::createVertexShader(const char* text) {
+    return new VertexShaderGL(text);
+}
 
 void RenderMachineGL::setVertexShader(VertexShader* shader) {
     m_vertexShader = static_cast<VertexShaderGL*>(shader);
@@ -358,8 +374,8 @@ void RenderMachineGL::setVertexShader(VertexShader* shader) {
 
 void RenderMachineGL::setVertexConstantF(int first, const float* values, int count) {
     for (int i = 0; i < count; ++i)
-        GL_CHECK(gl().glProgramEnvParameter4fvARB(GL_VERTEX_PROGRAM_ARB, static_cast<GLuint>(first + i),
-                                                  values + 4 * i));
+        GL_CHECK(gl().glProgramEnvParameter4fvARB(GL_VERTEX_PROGRAM_ARB,
+                                                  static_cast<GLuint>(first + i), values + 4 * i));
 }
 
 void RenderMachineGL::setVertexConstantB(int, const int*, int) {
@@ -377,7 +393,8 @@ void RenderMachineGL::setVertexConstantMatrix(int first, int selector) {
 
 PixelShader* RenderMachineGL::createPixelShader(const char* text) {
     if (!gl().hasFragmentPrograms)
-        VEXA_THROW(RenderMachineException, "RenderMachineGL::createPixelShader: Pixel shaders not supported! ");
+        VEXA_THROW(RenderMachineException,
+                   "RenderMachineGL::createPixelShader: Pixel shaders not supported! ");
     return new PixelShaderGL(text);
 }
 
@@ -395,8 +412,8 @@ void RenderMachineGL::setPixelShader(PixelShader* shader) {
 
 void RenderMachineGL::setPixelConstantF(int first, const float* values, int count) {
     for (int i = 0; i < count; ++i)
-        GL_CHECK(gl().glProgramEnvParameter4fvARB(GL_FRAGMENT_PROGRAM_ARB, static_cast<GLuint>(first + i),
-                                                  values + 4 * i));
+        GL_CHECK(gl().glProgramEnvParameter4fvARB(GL_FRAGMENT_PROGRAM_ARB,
+                                                  static_cast<GLuint>(first + i), values + 4 * i));
 }
 
 void RenderMachineGL::setPixelConstantB(int, const int*, int) {
@@ -407,7 +424,8 @@ void RenderMachineGL::setPixelConstantI(int, const int*, int) {
     VEXA_THROW(Exception, "RenderMachineGL::setPixelConstantI: Not supported");
 }
 
-Texture* RenderMachineGL::createTexture(int width, int height, unsigned format, int mipLevels, bool) {
+Texture* RenderMachineGL::createTexture(int width, int height, unsigned format, int mipLevels,
+                                        bool) {
     return makeTextureGL(*this, width, height, format, mipLevels).release();
 }
 
@@ -417,7 +435,9 @@ Texture* RenderMachineGL::createCubeTexture(int edge, unsigned format, int mipLe
 
 int RenderMachineGL::getMaxTextureUnits() { return maxTextureUnits(); }
 
-void RenderMachineGL::setTexture(int stage, Texture* texture) { setTextureGL(*this, stage, texture); }
+void RenderMachineGL::setTexture(int stage, Texture* texture) {
+    setTextureGL(*this, stage, texture);
+}
 
 int RenderMachineGL::getMaxCombinerStages() { return maxCombinerStagesGL(*m_combiners); }
 
@@ -425,11 +445,15 @@ void RenderMachineGL::setCombinerStage(int stage, const TextureCombinerStage* de
     setCombinerStageGL(*m_combiners, stage, *descriptor);
 }
 
-void RenderMachineGL::setTextureFactor(const Color* color) { setTextureFactorGL(*m_combiners, *color); }
+void RenderMachineGL::setTextureFactor(const Color* color) {
+    setTextureFactorGL(*m_combiners, *color);
+}
 
 void RenderMachineGL::setDepthTest(bool enable) { enableGL(GL_DEPTH_TEST, enable); }
 
-void RenderMachineGL::setDepthWrite(bool enable) { GL_CHECK(glDepthMask(enable ? GL_TRUE : GL_FALSE)); }
+void RenderMachineGL::setDepthWrite(bool enable) {
+    GL_CHECK(glDepthMask(enable ? GL_TRUE : GL_FALSE));
+}
 
 void RenderMachineGL::setDepthFunc(int func) { GL_CHECK(glDepthFunc(compareFuncGL(func))); }
 
@@ -443,11 +467,15 @@ void RenderMachineGL::setDepthBias(float constant, float linear) {
     enableGL(GL_POLYGON_OFFSET_POINT, on);
 }
 
-void RenderMachineGL::setFillMode(int mode) { GL_CHECK(glPolygonMode(GL_FRONT_AND_BACK, fillModeGL(mode))); }
+void RenderMachineGL::setFillMode(int mode) {
+    GL_CHECK(glPolygonMode(GL_FRONT_AND_BACK, fillModeGL(mode)));
+}
 
 void RenderMachineGL::setAlphaTest(bool enable) { enableGL(GL_ALPHA_TEST, enable); }
 
-void RenderMachineGL::setAlphaFunc(int func, float reference) { GL_CHECK(glAlphaFunc(compareFuncGL(func), reference)); }
+void RenderMachineGL::setAlphaFunc(int func, float reference) {
+    GL_CHECK(glAlphaFunc(compareFuncGL(func), reference));
+}
 
 void RenderMachineGL::setBlend(bool enable) { enableGL(GL_BLEND, enable); }
 
@@ -475,8 +503,7 @@ void RenderMachineGL::setCullingMode(int mode) {
 }
 
 void RenderMachineGL::setClipPlanes(bool enable) {
-    if (enable == m_clipPlanes)
-        return;
+    if (enable == m_clipPlanes) return;
     m_clipPlanes = enable;
     for (int plane = 0; plane < 8; ++plane)
         if (m_clipPlaneMask & (1u << plane))
@@ -546,8 +573,7 @@ void RenderMachineGL::setPointSprite(bool enable) {
 }
 
 void RenderMachineGL::setPointScaleEnable(bool enable) {
-    if (enable == m_pointScale)
-        return;
+    if (enable == m_pointScale) return;
     m_pointScale = enable;
     static const GLfloat kNoAttenuation[3] = {1, 0, 0};
     GL_CHECK(gl().glPointParameterfvEXT(GL_DISTANCE_ATTENUATION_EXT,
@@ -558,8 +584,7 @@ void RenderMachineGL::setPointScaleEnable(bool enable) {
 // pixels at all leaves the device's size as it was.
 void RenderMachineGL::setPointSize(float size) {
     const float pixels = pointSizePixels(size, m_viewportHeight);
-    if (pixels > 0)
-        GL_CHECK(glPointSize(pixels));
+    if (pixels > 0) GL_CHECK(glPointSize(pixels));
 }
 
 void RenderMachineGL::setPointSizeMin(float size) {
@@ -592,8 +617,7 @@ void RenderMachineGL::clear(unsigned flags, const Color* color, float depth, int
         GL_CHECK(glClearStencil(stencil));
         buffers |= GL_STENCIL_BUFFER_BIT;
     }
-    if (buffers)
-        GL_CHECK(glClear(buffers));
+    if (buffers) GL_CHECK(glClear(buffers));
 }
 
 void RenderMachineGL::readPixels(void* destination, int x, int y, int width, int height) {
@@ -650,16 +674,14 @@ void RenderMachineGL::setPerspectiveHint(bool nicest) {
 ImageLoader* RenderMachineGL::createImageLoader() { return makeImageLoaderGL(*this).release(); }
 
 RenderState* RenderMachineGL::createState() {
-    if (!m_stateNames)
-        m_stateNames = std::make_unique<StateNamesGL>();
+    if (!m_stateNames) m_stateNames = std::make_unique<StateNamesGL>();
     auto state = std::make_unique<RenderStateGL>(*m_stateNames);
     state->capture();
     return state.release();
 }
 
 void RenderMachineGL::captureState(RenderState* state) {
-    if (state)
-        state->capture();
+    if (state) state->capture();
 }
 
 }  // namespace Vexa

@@ -47,7 +47,8 @@ public:
     void beginScene() override {}
     void endScene() override {}
     Window* createWindow(const WindowParameters& parameters) override;
-    TextureTarget* createTextureTarget(int width, int height, unsigned format, Texture** texture) override;
+    TextureTarget* createTextureTarget(int width, int height, unsigned format,
+                                       Texture** texture) override;
     RenderMemory* createRenderMemory(int width, int height, uint8_t* buffer) override;
     void setViewport(const Viewport& viewport) override;
     VertexDeclaration* createVertexDeclaration() override;
@@ -57,8 +58,8 @@ public:
     IndexStream* createIndexStream(int count, int format) override;
     void setIndexStream(IndexStream* stream) override;
     void drawPrimitive(unsigned type, int firstVertex, int primitiveCount) override;
-    void drawIndexedPrimitive(unsigned type, int baseVertex, int minIndex, int vertexCount, int firstIndex,
-                              int primitiveCount) override;
+    void drawIndexedPrimitive(unsigned type, int baseVertex, int minIndex, int vertexCount,
+                              int firstIndex, int primitiveCount) override;
     void setTextureCoordGen(int stage, int mode) override;
     void setMaterial(const Color* diffuse, const Color* ambient, const Color* specular, float power,
                      const Color* emissive) override;
@@ -90,7 +91,8 @@ public:
     void setPixelConstantF(int first, const float* values, int count) override;
     void setPixelConstantB(int first, const int* values, int count) override;
     void setPixelConstantI(int first, const int* values, int count) override;
-    Texture* createTexture(int width, int height, unsigned format, int mipLevels, bool targetable) override;
+    Texture* createTexture(int width, int height, unsigned format, int mipLevels,
+                           bool targetable) override;
     Texture* createCubeTexture(int edge, unsigned format, int mipLevels, int flag) override;
     int getMaxTextureUnits() override;
     void setTexture(int stage, Texture* texture) override;

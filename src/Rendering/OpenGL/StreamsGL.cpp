@@ -15,10 +15,8 @@ size_t byteCount(int count, int size) {
 }
 
 GLenum bufferUsage(unsigned usage) {
-    if (usage & 1u)
-        return GL_DYNAMIC_DRAW_ARB;
-    if (usage & 2u)
-        return GL_STREAM_DRAW_ARB;
+    if (usage & 1u) return GL_DYNAMIC_DRAW_ARB;
+    if (usage & 2u) return GL_STREAM_DRAW_ARB;
     return GL_STATIC_DRAW_ARB;
 }
 
@@ -34,8 +32,9 @@ VertexStreamObjectGL::VertexStreamObjectGL(int count, int stride, unsigned usage
     : VertexStreamGL(count, stride) {
     GL_CHECK(gl().glGenBuffersARB(1, &m_buffer));
     GL_CHECK(gl().glBindBufferARB(GL_ARRAY_BUFFER_ARB, m_buffer));
-    GL_CHECK(gl().glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(byteCount(count, stride)),
-                                  nullptr, bufferUsage(usage)));
+    GL_CHECK(gl().glBufferDataARB(GL_ARRAY_BUFFER_ARB,
+                                  static_cast<GLsizeiptrARB>(byteCount(count, stride)), nullptr,
+                                  bufferUsage(usage)));
 }
 
 VertexStreamObjectGL::~VertexStreamObjectGL() {
@@ -60,8 +59,7 @@ void* VertexStreamObjectGL::lock(unsigned) {
 }
 
 void VertexStreamObjectGL::unlock() {
-    if (!m_mapped)
-        return;
+    if (!m_mapped) return;
     GL_CHECK(gl().glBindBufferARB(GL_ARRAY_BUFFER_ARB, m_buffer));
     GL_CHECK(gl().glUnmapBufferARB(GL_ARRAY_BUFFER_ARB));
     m_mapped = false;
@@ -77,8 +75,7 @@ void* VertexStreamMemoryGL::lock(int first, int, unsigned) {
 void* VertexStreamMemoryGL::lock(unsigned) { return m_data.data(); }
 
 std::unique_ptr<VertexStreamGL> makeVertexStreamGL(int count, int stride, unsigned usage) {
-    if (gl().hasVertexBuffers)
-        return std::make_unique<VertexStreamObjectGL>(count, stride, usage);
+    if (gl().hasVertexBuffers) return std::make_unique<VertexStreamObjectGL>(count, stride, usage);
     return std::make_unique<VertexStreamMemoryGL>(count, stride);
 }
 
@@ -104,35 +101,33 @@ void ArrayBindingGL::bind(const VertexDeclaration& declaration,
                 stream->base() + static_cast<ptrdiff_t>(baseVertex) * stride + element.offset;
             const GLint size = element.dataType + 1;
             switch (element.usage) {
-            case VertexElement::POSITION:
-                GL_CHECK(glVertexPointer(size, GL_FLOAT, stride, address));
-                wanted |= kVertexArray;
-                break;
-            case VertexElement::NORMAL:
-                GL_CHECK(glNormalPointer(GL_FLOAT, stride, address));
-                wanted |= kNormalArray;
-                break;
-            case VertexElement::COLOR:
-                if (element.usageIndex != 0)
-                    VEXA_THROW(RenderMachineException, "Not implemented.");
-                GL_CHECK(glColorPointer(size, GL_FLOAT, stride, address));
-                wanted |= kColorArray;
-                break;
-            case VertexElement::TEXCOORD:
-                GL_CHECK(gl().glClientActiveTextureARB(GL_TEXTURE0_ARB + element.usageIndex));
-                GL_CHECK(glTexCoordPointer(size, GL_FLOAT, stride, address));
-                wanted |= 1u << (kTexCoordShift + element.usageIndex);
-                break;
-            default:
-                VEXA_THROW(RenderMachineException, "Not implemented.");
+                case VertexElement::POSITION:
+                    GL_CHECK(glVertexPointer(size, GL_FLOAT, stride, address));
+                    wanted |= kVertexArray;
+                    break;
+                case VertexElement::NORMAL:
+                    GL_CHECK(glNormalPointer(GL_FLOAT, stride, address));
+                    wanted |= kNormalArray;
+                    break;
+                case VertexElement::COLOR:
+                    if (element.usageIndex != 0)
+                        VEXA_THROW(RenderMachineException, "Not implemented.");
+                    GL_CHECK(glColorPointer(size, GL_FLOAT, stride, address));
+                    wanted |= kColorArray;
+                    break;
+                case VertexElement::TEXCOORD:
+                    GL_CHECK(gl().glClientActiveTextureARB(GL_TEXTURE0_ARB + element.usageIndex));
+                    GL_CHECK(glTexCoordPointer(size, GL_FLOAT, stride, address));
+                    wanted |= 1u << (kTexCoordShift + element.usageIndex);
+                    break;
+                default: VEXA_THROW(RenderMachineException, "Not implemented.");
             }
         }
     }
 
     const uint32_t changed = wanted ^ m_enabled;
     const auto toggle = [&](uint32_t bit, GLenum array) {
-        if (!(changed & bit))
-            return;
+        if (!(changed & bit)) return;
         if (wanted & bit)
             GL_CHECK(glEnableClientState(array));
         else
@@ -143,8 +138,7 @@ void ArrayBindingGL::bind(const VertexDeclaration& declaration,
     toggle(kColorArray, GL_COLOR_ARRAY);
     for (int unit = 0; unit < gl().maxTextureUnits && kTexCoordShift + unit < 32; ++unit) {
         const uint32_t bit = 1u << (kTexCoordShift + unit);
-        if (!(changed & bit))
-            continue;
+        if (!(changed & bit)) continue;
         GL_CHECK(gl().glClientActiveTextureARB(GL_TEXTURE0_ARB + unit));
         toggle(bit, GL_TEXTURE_COORD_ARRAY);
     }

@@ -97,8 +97,8 @@ public:
     // Points every element of `declaration` into stream 0 (elements carry no
     // stream number), `baseVertex` vertices in. Colour index 1 and the fifth
     // usage fail with "Not implemented.".
-    void bind(const VertexDeclaration& declaration, VertexStreamGL* const streams[kMaxVertexStreams],
-              int baseVertex);
+    void bind(const VertexDeclaration& declaration,
+              VertexStreamGL* const streams[kMaxVertexStreams], int baseVertex);
     // Forgets what is enabled (the device was reset).
     void reset() { m_enabled = 0; }
 

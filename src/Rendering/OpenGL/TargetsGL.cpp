@@ -12,7 +12,8 @@ static const char* const kUnit = "Rendering/OpenGL/TargetsGL";
 
 FramebufferGL::FramebufferGL(int width, int height) : m_width(width), m_height(height) {
     if (!gl().hasFramebuffers)
-        VEXA_THROW(RenderMachineException, "framebuffer creation error: framebuffer objects not supported");
+        VEXA_THROW(RenderMachineException,
+                   "framebuffer creation error: framebuffer objects not supported");
     if (width <= 0 || height <= 0)
         VEXA_THROW(RenderMachineException, "framebuffer creation error: invalid size");
     const ExtensionsGL& e = gl();
@@ -28,8 +29,10 @@ FramebufferGL::FramebufferGL(int width, int height) : m_width(width), m_height(h
     e.glBindRenderbuffer(GL_RENDERBUFFER, 0);
     e.glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer);
     e.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_color);
-    e.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, m_depthStencil);
-    e.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_depthStencil);
+    e.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                                m_depthStencil);
+    e.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                m_depthStencil);
     const GLenum status = e.glCheckFramebufferStatus(GL_FRAMEBUFFER);
     e.glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
     const GLenum error = takeErrorGL();
@@ -37,7 +40,8 @@ FramebufferGL::FramebufferGL(int width, int height) : m_width(width), m_height(h
         e.glDeleteRenderbuffers(1, &m_depthStencil);
         e.glDeleteRenderbuffers(1, &m_color);
         e.glDeleteFramebuffers(1, &m_framebuffer);
-        const std::string why = error != GL_NO_ERROR ? errorTextGL(error) : "incomplete framebuffer";
+        const std::string why =
+            error != GL_NO_ERROR ? errorTextGL(error) : "incomplete framebuffer";
         VEXA_THROW(RenderMachineException, "framebuffer creation error: " + why);
     }
 }
@@ -46,14 +50,15 @@ FramebufferGL::~FramebufferGL() {
     const ExtensionsGL& e = gl();
     GLint current = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &current);
-    if (static_cast<GLuint>(current) == m_framebuffer)
-        e.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (static_cast<GLuint>(current) == m_framebuffer) e.glBindFramebuffer(GL_FRAMEBUFFER, 0);
     e.glDeleteRenderbuffers(1, &m_depthStencil);
     e.glDeleteRenderbuffers(1, &m_color);
     e.glDeleteFramebuffers(1, &m_framebuffer);
 }
 
-void FramebufferGL::bind() const { GL_CHECK(gl().glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer)); }
+void FramebufferGL::bind() const {
+    GL_CHECK(gl().glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer));
+}
 
 template <typename Work>
 void FramebufferGL::withBound(Work&& work) const {
@@ -70,8 +75,7 @@ void FramebufferGL::withBound(Work&& work) const {
 }
 
 void bindWindowFramebufferGL() {
-    if (gl().hasFramebuffers)
-        GL_CHECK(gl().glBindFramebuffer(GL_FRAMEBUFFER, 0));
+    if (gl().hasFramebuffers) GL_CHECK(gl().glBindFramebuffer(GL_FRAMEBUFFER, 0));
 }
 
 TextureTargetGL::TextureTargetGL(RenderMachineGL& machine, int width, int height, Texture* texture)
@@ -79,7 +83,8 @@ TextureTargetGL::TextureTargetGL(RenderMachineGL& machine, int width, int height
 
 void TextureTargetGL::present() {
     m_framebuffer.withBound([&] {
-        copyFramebufferToTextureGL(m_machine, *m_texture, m_framebuffer.width(), m_framebuffer.height());
+        copyFramebufferToTextureGL(m_machine, *m_texture, m_framebuffer.width(),
+                                   m_framebuffer.height());
     });
 }
 

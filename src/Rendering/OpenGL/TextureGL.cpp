@@ -15,9 +15,9 @@ namespace {
 GLint maxSizeFor(GLenum target) {
     GLint size = 0;
     switch (target) {
-    case GL_TEXTURE_RECTANGLE: glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE, &size); break;
-    case GL_TEXTURE_CUBE_MAP: glGetIntegerv(GL_MAX_CUBE_MAP_TEXTURE_SIZE, &size); break;
-    default: glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size); break;
+        case GL_TEXTURE_RECTANGLE: glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE, &size); break;
+        case GL_TEXTURE_CUBE_MAP: glGetIntegerv(GL_MAX_CUBE_MAP_TEXTURE_SIZE, &size); break;
+        default: glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size); break;
     }
     return size;
 }
@@ -36,8 +36,12 @@ bool isPowerOfTwo(int value) { return value > 0 && (value & (value - 1)) == 0; }
 
 BaseTextureGL::BaseTextureGL(GLenum target, int width, int height, unsigned format, int levels,
                              RenderMachineGL& machine)
-    : m_target(target), m_format(textureFormatGL(format)), m_machine(machine), m_width(width),
-      m_height(height), m_levels(levels < 1 ? 1 : levels) {
+    : m_target(target),
+      m_format(textureFormatGL(format)),
+      m_machine(machine),
+      m_width(width),
+      m_height(height),
+      m_levels(levels < 1 ? 1 : levels) {
     const GLint maxSize = maxSizeFor(target);
     // A size the device refuses would fail at the first upload anyway; saying
     // so now also keeps lock() from allocating an absurd system-memory copy.
@@ -178,10 +182,12 @@ void BaseTextureGL::withBound(const Upload& upload) {
     }
 }
 
-void BaseTextureGL::uploadLevel(GLenum faceTarget, const void* pixels, bool cubeFace, bool& defined) {
+void BaseTextureGL::uploadLevel(GLenum faceTarget, const void* pixels, bool cubeFace,
+                                bool& defined) {
     if (m_levels > 1 && !gl().hasGenerateMipmap) {
         if (cubeFace)
-            VEXA_THROW(RenderMachineException, "BaseTextureGL::update2DFaceMipmaps not implemented!");
+            VEXA_THROW(RenderMachineException,
+                       "BaseTextureGL::update2DFaceMipmaps not implemented!");
         VEXA_THROW(RenderMachineException, "BaseTextureGL::update2DMipmaps not implemented!");
     }
     withBound([&] {
@@ -224,9 +230,9 @@ void BaseTextureGL::readBack(GLenum faceTarget, uint8_t* pixels, bool defined) {
 }
 
 TextureGL::TextureGL(int width, int height, unsigned format, int levels, RenderMachineGL& machine)
-    : BaseTextureGL(isPowerOfTwo(width) && isPowerOfTwo(height) ? GL_TEXTURE_2D
-                                                                : GL_TEXTURE_RECTANGLE,
-                    width, height, format, levels, machine) {
+    : BaseTextureGL(
+          isPowerOfTwo(width) && isPowerOfTwo(height) ? GL_TEXTURE_2D : GL_TEXTURE_RECTANGLE, width,
+          height, format, levels, machine) {
     if (m_target == GL_TEXTURE_RECTANGLE && levels > 1)
         VEXA_THROW(RenderMachineException, "NPOTD texture cannot have mipmaps.");
 }
@@ -319,7 +325,7 @@ void BaseTextureGL::copyFramebuffer(int width, int height) {
     glGetIntegerv(GL_ACTIVE_TEXTURE, &activeUnit);
     GL_CHECK(glActiveTexture(GL_TEXTURE0));
     GLint previous = 0;
-    const GLenum binding = m_target == GL_TEXTURE_RECTANGLE ? GL_TEXTURE_BINDING_RECTANGLE
+    const GLenum binding = m_target == GL_TEXTURE_RECTANGLE  ? GL_TEXTURE_BINDING_RECTANGLE
                            : m_target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_BINDING_CUBE_MAP
                                                              : GL_TEXTURE_BINDING_2D;
     glGetIntegerv(binding, &previous);

@@ -16,8 +16,7 @@ namespace {
 // Entry `value - first` of `table`, or the failure for a value outside it.
 template <typename Ex, typename T, size_t N>
 const T& lookup(const T (&table)[N], long long value, const char* message, long long first = 0) {
-    if (value < first || value - first >= static_cast<long long>(N))
-        VEXA_THROW(Ex, message);
+    if (value < first || value - first >= static_cast<long long>(N)) VEXA_THROW(Ex, message);
     return table[value - first];
 }
 
@@ -26,12 +25,9 @@ struct ErrorName {
     const char* name;
 };
 const ErrorName kErrorNames[] = {
-    {GL_INVALID_ENUM, "GL_INVALID_ENUM"},
-    {GL_INVALID_VALUE, "GL_INVALID_VALUE"},
-    {GL_INVALID_OPERATION, "GL_INVALID_OPERATION"},
-    {GL_STACK_OVERFLOW, "GL_STACK_OVERFLOW"},
-    {GL_STACK_UNDERFLOW, "GL_STACK_UNDERFLOW"},
-    {GL_OUT_OF_MEMORY, "GL_OUT_OF_MEMORY"},
+    {GL_INVALID_ENUM, "GL_INVALID_ENUM"},           {GL_INVALID_VALUE, "GL_INVALID_VALUE"},
+    {GL_INVALID_OPERATION, "GL_INVALID_OPERATION"}, {GL_STACK_OVERFLOW, "GL_STACK_OVERFLOW"},
+    {GL_STACK_UNDERFLOW, "GL_STACK_UNDERFLOW"},     {GL_OUT_OF_MEMORY, "GL_OUT_OF_MEMORY"},
 };
 
 const GLenum kBlendFactor[] = {
@@ -116,21 +112,21 @@ const GLenum kFrontFace[] = {
 static_assert(std::size(kFrontFace) == kCullingModeCount, "culling modes");
 
 const GLenum kColorMaterial[] = {
-    0,                        // off
-    GL_AMBIENT,               // ambient
-    GL_DIFFUSE,               // diffuse
-    GL_SPECULAR,              // specular
-    GL_EMISSION,              // emissive
-    GL_AMBIENT_AND_DIFFUSE,   // ambient and diffuse
+    0,                       // off
+    GL_AMBIENT,              // ambient
+    GL_DIFFUSE,              // diffuse
+    GL_SPECULAR,             // specular
+    GL_EMISSION,             // emissive
+    GL_AMBIENT_AND_DIFFUSE,  // ambient and diffuse
 };
 static_assert(std::size(kColorMaterial) == kColorMaterialSourceCount, "colour material sources");
 
 const TexGenGL kTexGen[] = {
-    {0, 0, 0, false},                                                       // GEN_DISABLE
-    {GL_NORMAL_MAP_ARB, GL_NORMAL_MAP_ARB, GL_NORMAL_MAP_ARB, true},        // GEN_NORMAL
-    {GL_EYE_LINEAR, GL_EYE_LINEAR, GL_EYE_LINEAR, true},                    // GEN_VERTEX
+    {0, 0, 0, false},                                                             // GEN_DISABLE
+    {GL_NORMAL_MAP_ARB, GL_NORMAL_MAP_ARB, GL_NORMAL_MAP_ARB, true},              // GEN_NORMAL
+    {GL_EYE_LINEAR, GL_EYE_LINEAR, GL_EYE_LINEAR, true},                          // GEN_VERTEX
     {GL_REFLECTION_MAP_ARB, GL_REFLECTION_MAP_ARB, GL_REFLECTION_MAP_ARB, true},  // GEN_REFLECTION
-    {GL_SPHERE_MAP, GL_SPHERE_MAP, 0, true},                                // GEN_SPHEREMAP
+    {GL_SPHERE_MAP, GL_SPHERE_MAP, 0, true},                                      // GEN_SPHEREMAP
 };
 static_assert(std::size(kTexGen) == kTexGenModeCount, "texgen modes");
 
@@ -160,9 +156,9 @@ const GLint kMagFilter[] = {GL_NEAREST, GL_LINEAR};
 static_assert(std::size(kMagFilter) == kMagFilterCount, "magnification filters");
 
 const GLint kWrapMode[] = {
-    GL_REPEAT,             // REPEAT
-    GL_CLAMP,              // CLAMP
-    GL_CLAMP_TO_EDGE_SGIS, // BORDER
+    GL_REPEAT,              // REPEAT
+    GL_CLAMP,               // CLAMP
+    GL_CLAMP_TO_EDGE_SGIS,  // BORDER
 };
 static_assert(std::size(kWrapMode) == kWrapModeCount, "wrap modes");
 
@@ -175,15 +171,13 @@ static_assert(std::size(kWrapCoordinate) == kWrapCoordinateCount, "wrap coordina
 // glGetError included; the bound keeps that from looping forever.
 GLenum takeErrorGL() {
     const GLenum first = glGetError();
-    for (int i = 0; i < 16 && first != GL_NO_ERROR && glGetError() != GL_NO_ERROR; ++i) {
-    }
+    for (int i = 0; i < 16 && first != GL_NO_ERROR && glGetError() != GL_NO_ERROR; ++i) {}
     return first;
 }
 
 std::string errorTextGL(GLenum error) {
     for (const ErrorName& entry : kErrorNames)
-        if (entry.code == error)
-            return entry.name;
+        if (entry.code == error) return entry.name;
     char text[32];
     std::snprintf(text, sizeof text, "GL error 0x%04X", static_cast<unsigned>(error));
     return text;
@@ -198,8 +192,7 @@ void throwErrorGL(GLenum error, const char* unit, int line, const char* call) {
 
 void checkErrorGL(const char* unit, int line, const char* call) {
     const GLenum error = takeErrorGL();
-    if (error != GL_NO_ERROR)
-        throwErrorGL(error, unit, line, call);
+    if (error != GL_NO_ERROR) throwErrorGL(error, unit, line, call);
 }
 
 GLenum blendFactorGL(int factor) {
@@ -211,7 +204,8 @@ GLenum compareFuncGL(int func) {
 }
 
 GLenum stencilOpGL(unsigned operation) {
-    return lookup<RenderMachineException>(kStencilOp, operation, "Invalid stencil operation", STENCIL_KEEP);
+    return lookup<RenderMachineException>(kStencilOp, operation, "Invalid stencil operation",
+                                          STENCIL_KEEP);
 }
 
 GLenum blendOperationGL(int operation) {
@@ -219,13 +213,15 @@ GLenum blendOperationGL(int operation) {
 }
 
 GLenum primitiveModeGL(unsigned type) {
-    return lookup<Exception>(kPrimitiveMode, type, "RenderMachineGL::getMode: Unknown primitive type.\n");
+    return lookup<Exception>(kPrimitiveMode, type,
+                             "RenderMachineGL::getMode: Unknown primitive type.\n");
 }
 
 int primitiveCount2VertexCount(unsigned type, int count) {
     const int vertices = primitiveVertexCount(type, count);
     if (vertices < 0)
-        VEXA_THROW(Exception, "RenderMachineGL::primitiveCount2VertexCount: Unknown primitive type.\n");
+        VEXA_THROW(Exception,
+                   "RenderMachineGL::primitiveCount2VertexCount: Unknown primitive type.\n");
     return vertices;
 }
 

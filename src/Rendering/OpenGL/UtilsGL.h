@@ -36,10 +36,10 @@ void checkErrorGL(const char* unit, int line, const char* call);
 #else
 #define VEXA_GL_CALL_TEXT(call) #call
 #endif
-#define GL_CHECK(call)                                                       \
-    do {                                                                     \
-        call;                                                                \
-        ::Vexa::checkErrorGL(kUnit, __LINE__, VEXA_GL_CALL_TEXT(call));      \
+#define GL_CHECK(call)                                                  \
+    do {                                                                \
+        call;                                                           \
+        ::Vexa::checkErrorGL(kUnit, __LINE__, VEXA_GL_CALL_TEXT(call)); \
     } while (0)
 
 GLenum blendFactorGL(int factor);

@@ -1,7 +1,6 @@
 // Sums, products, comparisons and their animated forms.
 #include <gtest/gtest.h>
 
-
 #include "Parser/IniCommands.h"
 #include "Support/TestKit.h"
 

@@ -115,8 +115,11 @@ TEST_F(EnvelopeScript, VectorsFollowTheirNumbersWithoutUpdatingThem) {
     EXPECT_FLOAT_EQ(p->value()[1], std::sin(5.0f));
     EXPECT_FALSE(get<Vec3dObject>("h")->isDynamic());
     // Heading turns from z towards x; y is the sine of the pitch.
-    const struct { const char* name; int axis; float expected; } polar[] = {
-        {"h", 2, 2.0f}, {"b", 0, 3.0f}, {"c", 1, 0.5f}, {"c", 2, std::cos(0.5235988f)}};
+    const struct {
+        const char* name;
+        int axis;
+        float expected;
+    } polar[] = {{"h", 2, 2.0f}, {"b", 0, 3.0f}, {"c", 1, 0.5f}, {"c", 2, std::cos(0.5235988f)}};
     for (const auto& row : polar)
         EXPECT_NEAR(get<Vec3dObject>(row.name)->value()[row.axis], row.expected, 1e-6) << row.name;
 }

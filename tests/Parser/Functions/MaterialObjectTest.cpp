@@ -54,7 +54,8 @@ protected:
     }
     std::string script() override {
         return "tex = Texture2D { targetable = 1 width = 4 height = 4 }\n"
-               "directory = \"" + m_folder.path() + "\"\nfile = File \"shader.txt\"\n";
+               "directory = \"" +
+               m_folder.path() + "\"\nfile = File \"shader.txt\"\n";
     }
 
     TempDir m_folder;
@@ -128,10 +129,10 @@ TEST_F(MaterialObjectTest, UpdateAndDrawSendTheCurrentAnimatedValues) {
         "s = PixelShader { file = file constants = PixelConstants { constant1 = e } }\n"
         "m = Material { attributes = ( 0 s 1 TextureFactor { factor = e } ) }");
     Testing::send(parser().lookup("e"), CommandKinds::Update(), 0.5f);
-    EXPECT_EQ(calls("m", CommandKinds::Update()),
-              (Lines{"setPixelConstantF(0, [0.5 0.5 0.5 0.5], 1)",
-                     "setPixelConstantF(1, [0 0 0 0], 1)",
-                     "setPixelConstantF(2, [0 0 0 0], 1)", "setPixelConstantF(3, [0 0 0 0], 1)"}));
+    EXPECT_EQ(
+        calls("m", CommandKinds::Update()),
+        (Lines{"setPixelConstantF(0, [0.5 0.5 0.5 0.5], 1)", "setPixelConstantF(1, [0 0 0 0], 1)",
+               "setPixelConstantF(2, [0 0 0 0], 1)", "setPixelConstantF(3, [0 0 0 0], 1)"}));
     EXPECT_EQ(calls("m", CommandKinds::Draw()).back(), "setTextureFactor((0.5 0.5 0.5 0.5))");
 }
 
@@ -145,8 +146,8 @@ TEST_F(MaterialObjectTest, ConstantBlocksOfEachTypeReachTheirCalls) {
     EXPECT_EQ(constants.ints(ConstantBlocks::INTS, 31, 1), ints);
     m_machine->clearLog();
     constants.apply(m_machine);
-    EXPECT_EQ(m_machine->takeLog(), (Lines{"setVertexConstantB(30, [0 1], 2)",
-                                           "setVertexConstantI(31, [7 0 0 0], 1)"}));
+    EXPECT_EQ(m_machine->takeLog(),
+              (Lines{"setVertexConstantB(30, [0 1], 2)", "setVertexConstantI(31, [7 0 0 0], 1)"}));
 }
 
 TEST_F(MaterialObjectTest, FogFollowsAnEnvironmentWithEnabledFog) {

@@ -34,14 +34,16 @@ std::string library(const TempDir& folder, const std::vector<Fragment>& fragment
 
 class MaterialPropertiesTest : public Testing::RecordingScriptTest {
 protected:
-    std::string script() override { return "tex = Texture2D { targetable = 1 width = 4 height = 4 }"; }
+    std::string script() override {
+        return "tex = Texture2D { targetable = 1 width = 4 height = 4 }";
+    }
     // `properties` bound to p, told the environment bound to `environment` (if
     // any), and loaded.
     MaterialProperties* loaded(const std::string& properties, const std::string& environment) {
         auto* p = static_cast<MaterialProperties*>(run("p = " + properties, "p"));
         if (!environment.empty())
-            p->setEnvironment(static_cast<EnvironmentObject*>(run("e = " + environment, "e"))
-                                  ->environment());
+            p->setEnvironment(
+                static_cast<EnvironmentObject*>(run("e = " + environment, "e"))->environment());
         Testing::send(p, CommandKinds::Load());
         return p;
     }
@@ -73,12 +75,14 @@ TEST_F(MaterialPropertiesTest, FragmentNamesFollowTheSurfaceAndTheFirstLight) {
          {"vertexDeclaration", "normalDeclaration", "directionalLightND",
           "basicMaterialCalculation", "transformedVertexOutput", "processedDiffuseOutput",
           "vertexWorldTextureOutput0", "MatrixTextureOutput1"}},
-        {lit("SPOT_LIGHT"), "BasicMaterialProperties { textures = ( 0 " + plain + " ) }",
+        {lit("SPOT_LIGHT"),
+         "BasicMaterialProperties { textures = ( 0 " + plain + " ) }",
          {"vertexDeclaration", "normalDeclaration", "texDeclaration0", "basicMaterialCalculation",
           "transformedVertexOutput", "processedDiffuseOutput", "directTextureOutput0"}},
         {"Environment { }", "BasicMaterialProperties { }", {}},
         {"", "BasicMaterialProperties { }", {}},
-        {"", "ShadowMaterialProperties ( )",
+        {"",
+         "ShadowMaterialProperties ( )",
          {"pointLightND", "shadowCalculation", "processedVertexOutput"}},
     };
     for (const auto& c : cases)
@@ -94,19 +98,23 @@ std::string floats(int first, const char* values, int count = 1) {
 // added last is kept, and the keys give the order. A Draw brings the
 // constants up to date for the world matrix it finds.
 TEST_F(MaterialPropertiesTest, GeneratedMaterialJoinsFragmentsAndSendsCurrentConstants) {
-    run(library(m_folder, {{"header", "0 0", "H "}, {"end", "9 0", "E"},
-                           {"vertexDeclaration", "1 0", "V "}, {"normalDeclaration", "1 0", "N "},
-                           {"texDeclaration0", "1 2", "X "}, {"pointLightND", "2 1", "P "},
+    run(library(m_folder, {{"header", "0 0", "H "},
+                           {"end", "9 0", "E"},
+                           {"vertexDeclaration", "1 0", "V "},
+                           {"normalDeclaration", "1 0", "N "},
+                           {"texDeclaration0", "1 2", "X "},
+                           {"pointLightND", "2 1", "P "},
                            {"basicMaterialCalculation", "3 0", "B "},
                            {"transformedVertexOutput", "4 0", "T "},
                            {"processedDiffuseOutput", "4 1", "D "},
                            {"directMatrixTextureOutput0", "5 1", "M "},
                            {"shadowCalculation", "2 0", "S "},
                            {"processedVertexOutput", "5 0", "O "}}));
-    loaded("BasicMaterialProperties { baseColor = < 1 0 0 > glossiness = 0.5 textures = ( 0"
-           " TextureStage { texture = tex stage = 3 useTransform = 1 } ) }",
-           "Environment { lights = ( 0 Light { position = < 1 2 3 > direction = < 0 0 1 >"
-           " diffuse = < 0.5 0.25 1 1 > } ) }");
+    loaded(
+        "BasicMaterialProperties { baseColor = < 1 0 0 > glossiness = 0.5 textures = ( 0"
+        " TextureStage { texture = tex stage = 3 useTransform = 1 } ) }",
+        "Environment { lights = ( 0 Light { position = < 1 2 3 > direction = < 0 0 1 >"
+        " diffuse = < 0.5 0.25 1 1 > } ) }");
     run("shadow = ShadowMaterialProperties ( )\ng = SimpleGenerator ( p shadow )\n"
         "m = Material { generator = g environment = e }");
     auto* g = static_cast<SimpleGeneratorObject*>(parser().lookup("g"));
@@ -122,9 +130,9 @@ TEST_F(MaterialPropertiesTest, GeneratedMaterialJoinsFragmentsAndSendsCurrentCon
     Testing::send(parser().lookup("m"), CommandKinds::Draw());
     const Lines log = m_machine->takeLog();
     ASSERT_EQ(log.size(), 20u);
-    EXPECT_EQ(Lines(log.begin(), log.begin() + 3),
-              (Lines{"createVertexShader() -> vsh1", "delete vsh1",
-                     "createVertexShader() -> vsh2"}));
+    EXPECT_EQ(
+        Lines(log.begin(), log.begin() + 3),
+        (Lines{"createVertexShader() -> vsh1", "delete vsh1", "createVertexShader() -> vsh2"}));
     EXPECT_EQ(Lines(log.begin() + 8, log.end()),
               (Lines{"setVertexShader(vsh2)", "setVertexConstantMatrix(0, 0)",
                      floats(16, "0 0 0 0"), floats(17, "1 1 1 1"), floats(80, "1 0 0 1"),

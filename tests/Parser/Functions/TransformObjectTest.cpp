@@ -95,7 +95,8 @@ TEST_F(TransformObjectTest, ProductsWithTransformsAndTheirErrors) {
         std::string text;
         const std::string error =
             Testing::messageOf([&] { text = make(c.expression)->toString(); });
-        EXPECT_THAT(error == "no error" ? text : error, testing::EndsWith(c.result)) << c.expression;
+        EXPECT_THAT(error == "no error" ? text : error, testing::EndsWith(c.result))
+            << c.expression;
     }
 }
 
@@ -121,7 +122,8 @@ TEST_F(TransformObjectTest, CommandsLoadMatricesIntoTheMachine) {
         {"t", "SetTextureMatrix 2", {"setTextureMatrix(2, " + t + ")"}},
         {"t", "MultTextureMatrix 0", {"multTextureMatrix(0, " + t + ")"}},
         {"camera", "Draw ()", {"setMatrix(" + v + ", VIEW)", "setMatrix(" + p + ", PROJECTION)"}},
-        {"camera", "SetupTextureRendering ()",
+        {"camera",
+         "SetupTextureRendering ()",
          {"setMatrix(" + v + ", VIEW)", "setMatrix(" + fp + ", PROJECTION)"}},
         {"t", "Draw ()", {"multMatrix(" + t + ", WORLD)"}},
     };

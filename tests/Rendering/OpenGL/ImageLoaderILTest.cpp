@@ -9,8 +9,8 @@
 #include <iterator>
 #include <vector>
 
-#include "Support/MachineFixtureGL.h"
 #include "Rendering/OpenGL/TextureGL.h"
+#include "Support/MachineFixtureGL.h"
 
 namespace Vexa {
 namespace {
@@ -84,19 +84,35 @@ TEST(ImageIL, DecodesTheVariantsThatToolsWrite) {
         Bytes file = {};
     };
     const Case cases[] = {
-        {"rgb.png", Colour}, {"rgba.png", ColourAlpha}, {"interlaced.png", Colour},
-        {"palette.png", Colour}, {"palette-4bit.png", Colour},
-        {"palette-trns.png", BinaryAlpha}, {"palette-alpha.png", ColourAlpha},
-        {"grey.png", Grey}, {"grey-alpha.png", GreyAlpha}, {"grey16.png", Grey},
-        {"rgb16.png", Colour}, {"rgba16.png", ColourAlpha},
-        {"baseline.jpg", Colour, 8, 8}, {"progressive.jpg", Colour, 8, 8}, {"grey.jpg", Grey, 8, 8},
-        {"v2-24.bmp", Colour}, {"v3-24.bmp", Colour}, {"v3-palette.bmp", Colour},
+        {"rgb.png", Colour},
+        {"rgba.png", ColourAlpha},
+        {"interlaced.png", Colour},
+        {"palette.png", Colour},
+        {"palette-4bit.png", Colour},
+        {"palette-trns.png", BinaryAlpha},
+        {"palette-alpha.png", ColourAlpha},
+        {"grey.png", Grey},
+        {"grey-alpha.png", GreyAlpha},
+        {"grey16.png", Grey},
+        {"rgb16.png", Colour},
+        {"rgba16.png", ColourAlpha},
+        {"baseline.jpg", Colour, 8, 8},
+        {"progressive.jpg", Colour, 8, 8},
+        {"grey.jpg", Grey, 8, 8},
+        {"v2-24.bmp", Colour},
+        {"v3-24.bmp", Colour},
+        {"v3-palette.bmp", Colour},
         {"40-byte header with bit fields", Colour, 1, 0, v3BitFields()},
-        {"v5-palette.bmp", Colour}, {"v5-24.bmp", Colour}, {"v5-565.bmp", Colour},
-        {"v5-555.bmp", Colour}, {"v4-1555.bmp", BinaryAlpha},
+        {"v5-palette.bmp", Colour},
+        {"v5-24.bmp", Colour},
+        {"v5-565.bmp", Colour},
+        {"v5-555.bmp", Colour},
+        {"v4-1555.bmp", BinaryAlpha},
         {"v5-4444.bmp", ColourAlpha, 1, 17},  // alpha written cut down to 4 bits
-        {"v4-32.bmp", ColourAlpha}, {"v5-32.bmp", ColourAlpha},
-        {"tga top down", Colour, 1, 0, handTga(true)}, {"tga bottom up", Colour, 1, 0, handTga(false)},
+        {"v4-32.bmp", ColourAlpha},
+        {"v5-32.bmp", ColourAlpha},
+        {"tga top down", Colour, 1, 0, handTga(true)},
+        {"tga bottom up", Colour, 1, 0, handTga(false)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -105,12 +121,15 @@ TEST(ImageIL, DecodesTheVariantsThatToolsWrite) {
         const int channels = c.picture == Colour ? 3 : c.picture == Grey ? 1 : 4;
         ImageIL image;
         ASSERT_EQ(messageOf([&] { image.decode(file.data(), file.size()); }), "no error");
-        EXPECT_EQ(image.textureFormat(), unsigned(channels == 3 ? FORMAT_RGB8 : channels == 4 ? FORMAT_ARGB8 : FORMAT_L8));
+        EXPECT_EQ(image.textureFormat(), unsigned(channels == 3   ? FORMAT_RGB8
+                                                  : channels == 4 ? FORMAT_ARGB8
+                                                                  : FORMAT_L8));
         ASSERT_EQ(image.width(), 4 * c.scale);
         ASSERT_EQ(image.height(), 4 * c.scale);
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 4; ++x) {
-                const int at = (y * c.scale + c.scale / 2) * image.width() + x * c.scale + c.scale / 2;
+                const int at =
+                    (y * c.scale + c.scale / 2) * image.width() + x * c.scale + c.scale / 2;
                 const uint8_t* stored = image.pixels() + at * channels;
                 int alpha = c.picture == Colour || c.picture == Grey ? 255 : kAlpha[y][x];
                 if (c.picture == BinaryAlpha) alpha = alpha >= 128 ? 255 : 0;
@@ -150,8 +169,8 @@ TEST(ImageIL, RecognisesOnlyTheFormatsItHandsToDevIL) {
 
 // Broken files of every format fail with a DevIL error name, never a crash.
 TEST(ImageIL, BrokenFilesFailWithTheirErrorNames) {
-    const Bytes png = fixture("rgb.png"), jpeg = fixture("baseline.jpg"), bmp = fixture("v3-24.bmp"),
-                tga = handTga(true), bitFields = fixture("v5-32.bmp");
+    const Bytes png = fixture("rgb.png"), jpeg = fixture("baseline.jpg"),
+                bmp = fixture("v3-24.bmp"), tga = handTga(true), bitFields = fixture("v5-32.bmp");
     Bytes hugePng = png;
     hugePng[16] = 0x00, hugePng[17] = 0x01, hugePng[18] = 0x86, hugePng[19] = 0xA0;  // 100000 wide
     Bytes jpegGarbage = jpeg;
@@ -170,28 +189,32 @@ TEST(ImageIL, BrokenFilesFailWithTheirErrorNames) {
         {"png too large to load", hugePng, "IL_BAD_DIMENSIONS"},
         {"png without its end chunk", Bytes(png.begin(), png.end() - 12), "IL_LIB_PNG_ERROR"},
         {"palette png cut inside its last chunk header (found by the fuzzer: it hung)",
-         Bytes{0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49,
-               0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x04, 0x08, 0x03,
-               0x00, 0x00, 0x00, 0x9E, 0x2F, 0x6E, 0x4C, 0x00, 0x00, 0x00, 0x21, 0x50, 0x4C,
-               0x54, 0x45, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0xFF, 0x00, 0x00,
-               0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00,
-               0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x6C, 0x76, 0xCB, 0xE0,
-               0x00, 0x00, 0x00, 0x05, 0x74, 0x52, 0x4E, 0x53, 0x40, 0x00, 0x00, 0x00, 0x49,
-               0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82},
+         Bytes{0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48,
+               0x44, 0x52, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x04, 0x08, 0x03, 0x00, 0x00,
+               0x00, 0x9E, 0x2F, 0x6E, 0x4C, 0x00, 0x00, 0x00, 0x21, 0x50, 0x4C, 0x54, 0x45, 0x00,
+               0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00,
+               0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0xFF,
+               0x00, 0xFF, 0x00, 0xFF, 0x6C, 0x76, 0xCB, 0xE0, 0x00, 0x00, 0x00, 0x05, 0x74, 0x52,
+               0x4E, 0x53, 0x40, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82},
          "IL_LIB_PNG_ERROR"},
-        {"jpeg truncated in its header", Bytes(jpeg.begin(), jpeg.begin() + 40), "IL_INVALID_FILE_HEADER"},
+        {"jpeg truncated in its header", Bytes(jpeg.begin(), jpeg.begin() + 40),
+         "IL_INVALID_FILE_HEADER"},
         {"jpeg segment past the end (found by the fuzzer)",
-         Bytes{0xFF, 0xD8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xEF, 0xFF, 0xFF}, "IL_INVALID_FILE_HEADER"},
+         Bytes{0xFF, 0xD8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xEF, 0xFF, 0xFF},
+         "IL_INVALID_FILE_HEADER"},
         {"jpeg truncated in its scan", Bytes(jpeg.begin(), jpeg.end() - 30), "IL_LIB_JPEG_ERROR"},
         {"jpeg garbage", jpegGarbage, "IL_INVALID_FILE_HEADER"},
         {"bmp truncated", Bytes(bmp.begin(), bmp.begin() + 40), "IL_INVALID_FILE_HEADER"},
         {"bmp whose pixels lie past the end (found by the fuzzer)",
-         Bytes{0x42, 0x4D, 0x46, 0, 0, 0, 0, 0, 0, 0, 0xCA, 0xFF, 0xFF, 0xFA, 0x28, 0, 0, 0, 2, 0, 0, 0, 2, 0,
-               0, 0, 1, 0, 0x18, 0, 0, 0, 0, 0, 0x10, 0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0, 0,
-               0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0xFF, 0xF9, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0},
+         Bytes{0x42, 0x4D, 0x46, 0, 0,    0, 0, 0, 0,    0,    0xCA, 0xFF, 0xFF, 0xFA, 0x28,
+               0,    0,    0,    2, 0,    0, 0, 2, 0,    0,    0,    1,    0,    0x18, 0,
+               0,    0,    0,    0, 0x10, 0, 0, 0, 0x13, 0x0B, 0,    0,    0x13, 0x0B, 0,
+               0,    0,    0,    0, 0,    0, 0, 0, 0,    0,    0,    0,    0,    0xFF, 0,
+               0xFF, 0xF9, 0,    0, 0,    0, 0, 0, 0xFF, 0,    0,    0},
          "IL_INVALID_FILE_HEADER"},
         {"bmp of impossible depth", patched(bmp, 28, 7), "IL_INVALID_FILE_HEADER"},
-        {"bmp with bit fields on 24 bits", patched(v3BitFields(), 28, 24), "IL_INVALID_FILE_HEADER"},
+        {"bmp with bit fields on 24 bits", patched(v3BitFields(), 28, 24),
+         "IL_INVALID_FILE_HEADER"},
         {"bit fields without their masks (as one writer makes them)", fixture("v3-565.bmp"),
          "IL_INVALID_FILE_HEADER"},
         {"bit-field bmp truncated", Bytes(bitFields.begin(), bitFields.end() - 1),
@@ -222,7 +245,7 @@ TEST(ImageIL, MipLevelsFollowTheSizeRule) {
     struct Case {
         int requested, width, height, levels;
     };
-    const Case cases[] = {{-1, 256, 256, 8}, {-1, 2, 2, 1}, {-1, 1, 1, 1}, {-1, 256, 4, 8},
+    const Case cases[] = {{-1, 256, 256, 8}, {-1, 2, 2, 1},     {-1, 1, 1, 1},    {-1, 256, 4, 8},
                           {-1, 300, 200, 1}, {-1, 256, 100, 1}, {3, 300, 200, 3}, {1, 256, 256, 1}};
     for (const Case& c : cases)
         EXPECT_EQ(imageMipLevels(c.requested, c.width, c.height), c.levels)
@@ -250,14 +273,15 @@ TEST_F(ImageLoaderILTest, LoadsFromADataBlockWhichItLeavesUnloadedAndFromANamedF
     texture->setMagFilter(0);
     machine().setTexture(0, texture.get());
     drawQuad();
-    EXPECT_EQ(describe(pixel(2, 2)), describe({255, 0, 0, 255}));     // top left red
+    EXPECT_EQ(describe(pixel(2, 2)), describe({255, 0, 0, 255}));      // top left red
     EXPECT_EQ(describe(pixel(29, 29)), describe({255, 255, 0, 255}));  // bottom right yellow
     machine().setTexture(0, nullptr);
     std::unique_ptr<Texture> named(
         loader->loadTexture(imagePath("palette-alpha.png").c_str(), TextureDescription()));
     EXPECT_EQ(static_cast<BaseTextureGL*>(named.get())->width(), 4);
-    EXPECT_EQ(messageOf([&] { delete loader->loadTexture("no/such/image.png", TextureDescription()); }),
-              "IL_COULD_NOT_OPEN_FILE");
+    EXPECT_EQ(
+        messageOf([&] { delete loader->loadTexture("no/such/image.png", TextureDescription()); }),
+        "IL_COULD_NOT_OPEN_FILE");
 }
 
 TEST_F(ImageLoaderILTest, ForcedSizeRescalesTheImage) {

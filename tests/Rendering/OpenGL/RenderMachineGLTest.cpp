@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "Rendering/OpenGL/ExtensionsGL.h"
-#include "Support/MachineFixtureGL.h"
 #include "Rendering/OpenGL/ProgramsGL.h"
 #include "Rendering/OpenGL/UtilsGL.h"
+#include "Support/MachineFixtureGL.h"
 
 namespace Vexa {
 namespace {
@@ -132,8 +132,8 @@ TEST_F(RenderMachineGLTest, TwoSidedStencilAppliesEachSidesOperations) {
         drawQuad(kGreen);
         machine().setStencilRef(c.rightStencil);
         drawQuad(kBlue);
-        const std::string label = "culling " + std::to_string(c.callerCulls) + " mode " +
-                                  std::to_string(c.cullingMode);
+        const std::string label =
+            "culling " + std::to_string(c.callerCulls) + " mode " + std::to_string(c.cullingMode);
         expectPixel(kLeft, kMid, {0, 255, 0, 255}, label + ", left");
         expectPixel(kRight, kMid, {0, 0, 255, 255}, label + ", right");
         machine().setStencilTest(false);
@@ -166,7 +166,8 @@ TEST_F(RenderMachineGLTest, AlphaTestAndBlendingDecideWhatReachesTheTarget) {
         machine().setBlendColor(&c.blendColor);
         drawQuad({0.25f, 0.5f, 1, 0.5f});
         const Rgba actual = pixel(kMid, kMid);
-        EXPECT_TRUE(near({actual[0], actual[1], actual[2], 0}, {c.expected[0], c.expected[1], c.expected[2], 0}))
+        EXPECT_TRUE(near({actual[0], actual[1], actual[2], 0},
+                         {c.expected[0], c.expected[1], c.expected[2], 0}))
             << "alpha " << c.alphaFunc << " blend " << c.source << "/" << c.destination << " op "
             << c.operation << ": " << describe(actual);
     }
@@ -217,11 +218,13 @@ TEST_F(RenderMachineGLTest, ModelviewAppliesWorldBeforeView) {
 }
 
 TEST_F(RenderMachineGLTest, ProgramsReplaceFixedFunctionUntilUnset) {
-    std::unique_ptr<VertexShader> vertexShader(machine().createVertexShader(
-        "!!ARBvp1.0\nPARAM mvp[4] = { program.env[0..3] };\n"
-        "DP4 result.position.x, mvp[0], vertex.position;\nDP4 result.position.y, mvp[1], vertex.position;\n"
-        "DP4 result.position.z, mvp[2], vertex.position;\nDP4 result.position.w, mvp[3], vertex.position;\n"
-        "MOV result.color, program.env[4];\nEND\n"));
+    std::unique_ptr<VertexShader> vertexShader(
+        machine().createVertexShader("!!ARBvp1.0\nPARAM mvp[4] = { program.env[0..3] };\n"
+                                     "DP4 result.position.x, mvp[0], vertex.position;\nDP4 "
+                                     "result.position.y, mvp[1], vertex.position;\n"
+                                     "DP4 result.position.z, mvp[2], vertex.position;\nDP4 "
+                                     "result.position.w, mvp[3], vertex.position;\n"
+                                     "MOV result.color, program.env[4];\nEND\n"));
     const Matrix world = translation(0.5f);
     machine().setMatrix(&world, MATRIX_WORLD);
     machine().setVertexShader(vertexShader.get());
@@ -253,7 +256,8 @@ TEST_F(RenderMachineGLTest, ProgramErrorShowsPositionAndMarksTheText) {
     const std::string text = "!!ARBvp1.0\nMOV result.position, vertex.position;\nEND\n";
     std::string broken = text;
     broken[2] = '#';
-    const std::string message = messageOf([&] { delete machine().createVertexShader(broken.c_str()); });
+    const std::string message =
+        messageOf([&] { delete machine().createVertexShader(broken.c_str()); });
     const std::string prefix = "loadProgram: error at position: ";
     ASSERT_EQ(message.rfind(prefix, 0), 0u) << message;
     const size_t firstBreak = message.find('\n');
@@ -320,7 +324,8 @@ TEST_F(RenderMachineGLTest, OffscreenTargetsKeepTheirOwnPixels) {
     EXPECT_EQ(own[1], 0);
 
     Texture* raw = nullptr;
-    std::unique_ptr<TextureTarget> target(machine().createTextureTarget(16, 16, FORMAT_ARGB8, &raw));
+    std::unique_ptr<TextureTarget> target(
+        machine().createTextureTarget(16, 16, FORMAT_ARGB8, &raw));
     std::unique_ptr<Texture> texture(raw);
     viewport.target = target.get();
     machine().setViewport(viewport);
@@ -340,8 +345,7 @@ TEST_F(RenderMachineGLTest, SnapshotNamesValuesAndFollowsChanges) {
     ASSERT_NE(state, nullptr);
     const auto value = [&](const std::string& name) {
         for (const auto& entry : state->entries())
-            if (entry.name == name)
-                return entry.value;
+            if (entry.name == name) return entry.value;
         return std::string("(missing)");
     };
     EXPECT_EQ(value("BLEND_EQUATION"), "FUNC_ADD");
@@ -355,11 +359,10 @@ TEST_F(RenderMachineGLTest, SnapshotNamesValuesAndFollowsChanges) {
     machine().setClipPlaneMask(5);
     machine().captureState(state.get());
     const std::pair<const char*, const char*> changed[] = {
-        {"BLEND", "true"},        {"BLEND_EQUATION", "MAX"}, {"POLYGON_MODE", "LINE LINE"},
+        {"BLEND", "true"},       {"BLEND_EQUATION", "MAX"}, {"POLYGON_MODE", "LINE LINE"},
         {"CLIP_PLANE0", "true"}, {"CLIP_PLANE1", "false"},  {"CLIP_PLANE2", "true"},
     };
-    for (const auto& [name, expected] : changed)
-        EXPECT_EQ(value(name), expected) << name;
+    for (const auto& [name, expected] : changed) EXPECT_EQ(value(name), expected) << name;
     machine().setClipPlaneMask(0);
 }
 
@@ -371,21 +374,24 @@ TEST_F(RenderMachineGLTest, OutOfRangeArgumentsFailWithTheirMessages) {
         {[](RenderMachine& m) { m.setDepthFunc(8); }, "Invalid compare function"},
         {[](RenderMachine& m) { m.setBlendFunc(13, ONE); }, "Invalid blend mode"},
         {[](RenderMachine& m) { m.setBlendOperation(5); }, "Invalid blend operation"},
-        {[](RenderMachine& m) { m.setStencilOp(0, STENCIL_KEEP, STENCIL_KEEP); }, "Invalid stencil operation"},
+        {[](RenderMachine& m) { m.setStencilOp(0, STENCIL_KEEP, STENCIL_KEEP); },
+         "Invalid stencil operation"},
         {[](RenderMachine& m) { m.setFillMode(3); }, "setFillMode: Unknown fill mode."},
         {[](RenderMachine& m) { m.setFogMode(3); }, "Invalid fog mode"},
         {[](RenderMachine& m) { m.setCullingMode(2); }, "Invalid culling mode"},
-        {[](RenderMachine& m) { m.setColorMaterial(6); }, "setColorMaterial: Unknown color material destination."},
+        {[](RenderMachine& m) { m.setColorMaterial(6); },
+         "setColorMaterial: Unknown color material destination."},
         {[](RenderMachine& m) { m.setTextureCoordGen(0, 5); }, "Invalid texgen mode"},
         {[](RenderMachine& m) { m.setTextureMatrix(8, nullptr); }, "texNum >= maxTextureUnits"},
-        {[](RenderMachine& m) { m.drawPrimitive(6, 0, 1); }, "RenderMachineGL::getMode: Unknown primitive type.\n"},
-        {[](RenderMachine& m) { m.enableFogVertexMode(false); }, "enableFogVertexMode: what should I do???"},
+        {[](RenderMachine& m) { m.drawPrimitive(6, 0, 1); },
+         "RenderMachineGL::getMode: Unknown primitive type.\n"},
+        {[](RenderMachine& m) { m.enableFogVertexMode(false); },
+         "enableFogVertexMode: what should I do???"},
         {[](RenderMachine& m) { m.setVertexConstantB(0, nullptr, 0); },
          "RenderMachineGL::setVertexConstantB: Not supported"},
         {[](RenderMachine& m) { m.setVertexConstantMatrix(0, 4); }, "Invalid parameter name."},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(messageOf([&] { c.call(machine()); }), c.message);
+    for (const auto& c : cases) EXPECT_EQ(messageOf([&] { c.call(machine()); }), c.message);
 }
 
 // A value OpenGL itself refuses comes back under the error's name; debug
@@ -409,8 +415,12 @@ TEST_F(RenderMachineGLTest, OpenGLErrorsAreReportedByName) {
 TEST(ExtensionWord, MatchesWholeBlankSeparatedWordsOnly) {
     const std::string extensions = "GL_EXT_bgra GL_ARB_multitexture GL_NV_fog_distance";
     const std::pair<const char*, bool> cases[] = {
-        {"GL_ARB_multitexture", true}, {"GL_NV_fog_distance", true}, {"GL_EXT_bgr", false},
-        {"EXT_bgra", false},           {"", false},                  {"GL_EXT_bgra GL_ARB_multitexture", false},
+        {"GL_ARB_multitexture", true},
+        {"GL_NV_fog_distance", true},
+        {"GL_EXT_bgr", false},
+        {"EXT_bgra", false},
+        {"", false},
+        {"GL_EXT_bgra GL_ARB_multitexture", false},
     };
     for (const auto& [name, found] : cases)
         EXPECT_EQ(hasExtensionWord(extensions, name), found) << name;

@@ -4,8 +4,8 @@
 #include <functional>
 #include <vector>
 
-#include "Support/MachineFixtureGL.h"
 #include "Rendering/OpenGL/TextureGL.h"
+#include "Support/MachineFixtureGL.h"
 
 namespace Vexa {
 namespace {
