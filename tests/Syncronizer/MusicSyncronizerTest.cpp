@@ -136,20 +136,6 @@ TEST_F(MusicSyncronizerTest, OpensTheMusicPausedAndClosesTheLibraryWhenDestroyed
     EXPECT_EQ(g_fake.calls, expected);
 }
 
-TEST_F(MusicSyncronizerTest, SecondClockReusesTheStartedLibrary) {
-    auto first = std::make_unique<MusicSyncronizer>(1.0f, 0.0f, 100.0f, m_music, &m_counter);
-    g_fake.calls.clear();
-    {
-        MusicSyncronizer second(1.0f, 0.0f, 100.0f, m_music, &m_counter);
-        EXPECT_EQ(g_fake.calls.front(), "SetBufferSize 50");
-    }
-    // The second clock closed the library under the first; the first must
-    // still be destroyed without touching it again.
-    g_fake.calls.clear();
-    first.reset();
-    EXPECT_TRUE(g_fake.calls.empty());
-}
-
 // Each step of the start-up that can fail, with the library's error code:
 // the message, and the last call made (the library is closed again).
 TEST_F(MusicSyncronizerTest, ReportsEachFailureWithItsMessage) {
