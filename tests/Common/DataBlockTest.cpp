@@ -50,41 +50,28 @@ std::string contents(const Vexa::DataBlock& block) {
 }
 
 template <typename Block>
-void expectMissing(const std::string& path) {
+std::string loaded(const std::string& path) {
     Block block(path);
-    EXPECT_EQ(outcomeOf([&] { block.load(); }), (Outcome{"ResourceNotFound", path + " missing"}));
+    block.load();
+    return contents(block);
+}
+
+template <typename Block>
+void expectRefused(const std::string& path, const char* kind, const char* what) {
+    Block block(path);
+    EXPECT_EQ(outcomeOf([&] { block.load(); }), (Outcome{kind, path + what}));
     EXPECT_FALSE(block.isLoaded());
 }
 
 }  // namespace
 
-TEST(DataBlock, FileLoadsWholeFileWithTrailingZero) {
-    TempDir dir;
-    for (std::size_t size :
-         {std::size_t{0}, std::size_t{1}, std::size_t{4096}, std::size_t{70001}}) {
-        const std::string path = dir.write("f" + std::to_string(size), pattern(size));
-        FileDataBlock block(path);
-        EXPECT_FALSE(block.isLoaded());
-        block.load();
-        ASSERT_TRUE(block.isLoaded());
-        EXPECT_EQ(contents(block), pattern(size));
-        EXPECT_EQ(block.data()[block.size()], '\0');
-        block.unload();
-        EXPECT_FALSE(block.isLoaded());
-        EXPECT_EQ(block.data(), nullptr);
-        EXPECT_EQ(block.size(), 0);
-        block.load();  // loads again after an unload
-        EXPECT_EQ(block.size(), static_cast<int32_t>(size));
-    }
-}
-
 TEST(DataBlock, MissingFilesAndFoldersAreReportedMissing) {
     TempDir dir;
     fs::create_directories(dir / "folder");
-    expectMissing<FileDataBlock>(dir / "nothing.bin");
-    expectMissing<FileDataBlock>(dir / "folder");
-    expectMissing<GZipDataBlock>(dir / "nothing.gz");
-    expectMissing<GZipDataBlock>(dir / "folder");
+    for (const char* name : {"nothing", "folder"}) {
+        expectRefused<FileDataBlock>(dir / name, "ResourceNotFound", " missing");
+        expectRefused<GZipDataBlock>(dir / name, "ResourceNotFound", " missing");
+    }
 }
 
 // A second Load keeps the buffer: an archive over the block points into it.
@@ -120,24 +107,31 @@ TEST(DataBlock, DataOverTheSizeLimitsIsRefusedBeforeReading) {
     EXPECT_THROW(Vexa::tokenize(script.c_str(), tokens), ResourceTooLarge);
 }
 
-// Sizes around the 64 KiB read chunk: an exact multiple ends with a read of
-// zero bytes and must still be loaded completely.
-TEST(DataBlock, GZipInflatesWholeFileAcrossChunks) {
+template <typename Block>
+void expectLoadsAndUnloads(const std::string& path, std::size_t size) {
+    SCOPED_TRACE(path);
+    Block block(path);
+    EXPECT_FALSE(block.isLoaded());
+    block.load();
+    ASSERT_TRUE(block.isLoaded());
+    EXPECT_TRUE(contents(block) == pattern(size));
+    EXPECT_EQ(block.data()[block.size()], '\0');
+    block.unload();
+    EXPECT_FALSE(block.isLoaded());
+    EXPECT_EQ(block.data(), nullptr);
+    EXPECT_EQ(block.size(), 0);
+    block.load();  // loads again after an unload
+    EXPECT_EQ(block.size(), static_cast<int32_t>(size));
+}
+
+// Whole files with a trailing zero; gzip sizes around the 64 KiB read chunk:
+// an exact multiple ends with a read of zero bytes and must still be loaded.
+TEST(DataBlock, LoadsWholeFilesWithTrailingZero) {
     TempDir dir;
-    const std::vector<std::size_t> sizes = {0, 1, 65535, 65536, 65537, 131072, 200000};
-    for (std::size_t size : sizes) {
-        SCOPED_TRACE(size);
-        const std::string path =
-            dir.write("g" + std::to_string(size) + ".gz", gzipped(pattern(size)));
-        GZipDataBlock block(path);
-        block.load();
-        ASSERT_TRUE(block.isLoaded());
-        EXPECT_EQ(block.size(), static_cast<int32_t>(size));
-        EXPECT_TRUE(contents(block) == pattern(size));
-        EXPECT_EQ(block.data()[block.size()], '\0');
-        block.unload();
-        EXPECT_FALSE(block.isLoaded());
-        EXPECT_EQ(block.data(), nullptr);
+    for (std::size_t size : {0, 1, 4096, 65535, 65536, 65537, 131072, 200000}) {
+        const std::string name = std::to_string(size);
+        expectLoadsAndUnloads<FileDataBlock>(dir.write("f" + name, pattern(size)), size);
+        expectLoadsAndUnloads<GZipDataBlock>(dir.write("g" + name, gzipped(pattern(size))), size);
     }
 }
 
@@ -146,12 +140,8 @@ TEST(DataBlock, GZipPassesPlainFilesAndGzipToolOutputThrough) {
     const std::string plain = dir.write("plain.txt", "not compressed\n");
     const std::string tool = dir.write("tool.txt", pattern(100000));
     ASSERT_EQ(std::system(("gzip -9 '" + tool + "'").c_str()), 0);
-    GZipDataBlock plainBlock(plain);
-    plainBlock.load();
-    EXPECT_EQ(contents(plainBlock), "not compressed\n");
-    GZipDataBlock toolBlock(tool + ".gz");
-    toolBlock.load();
-    EXPECT_TRUE(contents(toolBlock) == pattern(100000));
+    EXPECT_EQ(loaded<GZipDataBlock>(plain), "not compressed\n");
+    EXPECT_TRUE(loaded<GZipDataBlock>(tool + ".gz") == pattern(100000));
 }
 
 // Damaged gzip data is reported instead of handing out part of the file.
@@ -171,11 +161,7 @@ TEST(DataBlock, GZipDamagedStreamsAreCorrupted) {
     };
     for (const auto& [what, bytes] : cases) {
         SCOPED_TRACE(what);
-        const std::string path = dir.write("bad.gz", bytes);
-        GZipDataBlock block(path);
-        EXPECT_EQ(outcomeOf([&] { block.load(); }),
-                  (Outcome{"ResourceCorrupted", path + " corrupted"}));
-        EXPECT_FALSE(block.isLoaded());
+        expectRefused<GZipDataBlock>(dir.write("bad.gz", bytes), "ResourceCorrupted", " corrupted");
     }
 }
 
@@ -214,12 +200,8 @@ TEST(FileSystem, ResolvesBackslashesAndLetterCase) {
     EXPECT_EQ(text, "mesh");
     EXPECT_FALSE(Vexa::Platform::readFile(base + "data/none", text));
 
-    FileDataBlock block(base + "data\\TEX.png");
-    block.load();
-    EXPECT_EQ(contents(block), "png");
-    GZipDataBlock gzip(base + "data\\TEX.png");
-    gzip.load();
-    EXPECT_EQ(contents(gzip), "png");
+    EXPECT_EQ(loaded<FileDataBlock>(base + "data\\TEX.png"), "png");
+    EXPECT_EQ(loaded<GZipDataBlock>(base + "data\\TEX.png"), "png");
 }
 
 TEST(FileSystem, WritingCreatesTheFileInTheMatchingFolder) {

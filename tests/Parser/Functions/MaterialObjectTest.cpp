@@ -18,8 +18,6 @@ namespace {
 
 using Testing::Lines;
 
-const char* const kIdentity = "[1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1]";
-
 // `TestMaterialGenerator attribute`: a generator that offers one attribute
 // and remembers the environment it was told.
 class TestGenerator : public MaterialGenerator {
@@ -84,7 +82,7 @@ TEST_F(MaterialObjectTest, AttributesSetTheirStateOnDrawAndPutItBackOnDisable) {
          {"setCombinerStage(1, {0 SRC_TEXTURE SRC_CURRENT SRC_CURRENT SRC_TEXTURE SRC_CURRENT "
           "SRC_CURRENT OP_MODULATE OP_MODULATE SRC_CURRENT})",
           "setTexture(1, null)", "setTextureCoordGen(1, GEN_DISABLE)",
-          std::string("setTextureMatrix(1, ") + kIdentity + ")"}},
+          "setTextureMatrix(1, [1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1])"}},
         {"( 0 TextureFactor { factor = < 0.5 0.25 1 0 > } )",
          {"setTextureFactor((0.5 0.25 1 0))"},
          {"setTextureFactor((1 1 1 1))"}},
@@ -237,10 +235,7 @@ TEST_F(MaterialStateGLTest, DisableLeavesTheStateTheDrawFound) {
     auto* vertexConstants = made(new VertexConstantsObject());
     vertexConstants->constants().setAutomatic(0, 0);
     Testing::MemoryBlock vertexText(
-        "!!ARBvp1.0\nDP4 result.position.x, program.env[0], vertex.position;\n"
-        "DP4 result.position.y, program.env[1], vertex.position;\n"
-        "DP4 result.position.z, program.env[2], vertex.position;\n"
-        "DP4 result.position.w, program.env[3], vertex.position;\n"
+        "!!ARBvp1.0\nMOV result.position, vertex.position;\n"
         "MOV result.color, vertex.color;\nEND\n");
     Testing::MemoryBlock pixelText("!!ARBfp1.0\nMOV result.color, fragment.color;\nEND\n");
     auto* vertexShader = made(new VertexShaderObject(
