@@ -192,33 +192,27 @@ TEST_F(DemoPlayerTest, ClockFinishedAtTheFirstFrameSendsNothingToEvents) {
     EXPECT_EQ(commands(), (Lines{"init Update 0"}));
 }
 
-// Every key event reaches the handler, releases included; only pressing
-// Escape ends the loop, after the current frame.
-TEST_F(DemoPlayerTest, KeysAreForwardedAndEscapeEndsTheLoopAfterTheFrame) {
+// Every key event reaches the keyboard handler, releases included, and mouse
+// events the mouse handler; only pressing Escape ends the loop, after the
+// current frame.
+TEST_F(DemoPlayerTest, InputReachesItsHandlerAndEscapeEndsTheLoopAfterTheFrame) {
     g_stage.times = {1, 2, 3, 4};
-    g_stage.input[0] = {[](InputListener& l) { l.key(true, 30); },
-                        [](InputListener& l) { l.key(false, 30); },
-                        [](InputListener& l) { l.key(false, 1); }};
-    g_stage.input[1] = {[](InputListener& l) { l.key(true, 1); }};
-    const Result r = play(std::string(kShow) + "keyboardHandler = TestCommandRecorder \"keys\"\n");
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(commands(),
-              (Lines{"events Update 1", "keys Keyboard 1 key=30", "keys Keyboard 1 key=30",
-                     "keys Keyboard 1 key=1", "events Update 2", "keys Keyboard 2 key=1"}));
-}
-
-TEST_F(DemoPlayerTest, MouseEventsReachTheMouseHandlerAsMouseCommands) {
-    g_stage.times = {1, 2};
-    g_stage.input[0] = {[](InputListener& l) { l.mouseMove(0, 10, 20); },
-                        [](InputListener& l) { l.mouseButton(1, 12, 25); }};
+    g_stage.input[0] = {
+        [](InputListener& l) { l.key(true, 30); }, [](InputListener& l) { l.key(false, 30); },
+        [](InputListener& l) { l.key(false, 1); }, [](InputListener& l) { l.mouseMove(0, 10, 20); },
+        [](InputListener& l) { l.mouseButton(1, 12, 25); }};
     g_stage.input[1] = {[](InputListener& l) { l.mouseMove(1, 15, 25); },
                         [](InputListener& l) { l.mouseButton(0, 15, 25); },
-                        [](InputListener& l) { l.resized(10, 10); }};
-    const Result r = play(std::string(kShow) + "mouseHandler = TestCommandRecorder \"mouse\"\n");
+                        [](InputListener& l) { l.resized(10, 10); },
+                        [](InputListener& l) { l.key(true, 1); }};
+    const Result r = play(std::string(kShow) + "keyboardHandler = TestCommandRecorder \"keys\"\n" +
+                          "mouseHandler = TestCommandRecorder \"mouse\"\n");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(commands(), (Lines{"events Update 1", "mouse Mouse 1 10 20 0 0 0 0",
-                                 "mouse Mouse 1 12 25 2 5 1 1", "events Update 2",
-                                 "mouse Mouse 2 15 25 3 0 1 0", "mouse Mouse 2 15 25 0 0 0 0"}));
+    EXPECT_EQ(commands(), (Lines{"events Update 1", "keys Keyboard 1 key=30",
+                                 "keys Keyboard 1 key=30", "keys Keyboard 1 key=1",
+                                 "mouse Mouse 1 10 20 0 0 0 0", "mouse Mouse 1 12 25 2 5 1 1",
+                                 "events Update 2", "mouse Mouse 2 15 25 3 0 1 0",
+                                 "mouse Mouse 2 15 25 0 0 0 0", "keys Keyboard 2 key=1"}));
 }
 
 TEST_F(DemoPlayerTest, InputWithoutHandlersIsHarmlessAndEventsMayBeOfAnyType) {

@@ -230,8 +230,6 @@ TEST_F(RenderMachineGLTest, ProgramsReplaceFixedFunctionUntilUnset) {
     machine().setVertexShader(nullptr);
     expectPixel(kSize * 3 / 4, kMid, {0, 0, 255, 255}, "moved and coloured by the vertex program");
     expectPixel(kMid, kMid, {0, 0, 0, 0}, "untransformed place");
-    const Matrix identity = Matrix::identity();
-    machine().setMatrix(&identity, MATRIX_WORLD);
 
     std::unique_ptr<PixelShader> pixelShader(
         machine().createPixelShader("!!ARBfp1.0\nMOV result.color, program.env[2];\nEND\n"));
