@@ -149,16 +149,12 @@ TEST_F(MaterialObjectTest, ConstantBlocksOfEachTypeReachTheirCalls) {
 }
 
 TEST_F(MaterialObjectTest, FogFollowsAnEnvironmentWithEnabledFog) {
-    run("on = Environment { fog = FogDefinition { enabled = 1 color = < 0 1 0 1 >"
-        " mode = \"FOG_EXP2\""
-        " start = 2 end = 3 density = 0.5 } }\n"
+    run("on = Environment { fog = FogDefinition { enabled = 1 color = < 0 1 0 1 > mode = "
+        "\"FOG_EXP2\" start = 2 end = 3 density = 0.5 } }\n"
         "off = Environment { fog = FogDefinition { color = < 0 0 1 1 > } }\n"
-        "toOn = SetMaterialEnvironment on\n"
-        "toOff = SetMaterialEnvironment off\n"
-        "toNone = SetMaterialEnvironment ( )\n"
-        "m = Material { attributes = ( 0 Fog { definition = FogDefinition {"
-        " mode = \"FOG_EXP\" } } )"
-        " environment = on }");
+        "toOn = SetMaterialEnvironment on\ntoOff = SetMaterialEnvironment off\n"
+        "toNone = SetMaterialEnvironment ( )\nm = Material { attributes = ( 0 Fog { "
+        "definition = FogDefinition { mode = \"FOG_EXP\" } } ) environment = on }");
     const Lines own = {"setFog(1)", "setFogColor((1 1 1 1))", "setFogMode(FOG_EXP)",
                        "setFogParameters(0, 10, 1)"};
     const Lines environment = {"setFog(1)", "setFogColor((0 1 0 1))", "setFogMode(FOG_EXP2)",
@@ -240,9 +236,9 @@ TEST_F(MaterialStateGLTest, DisableLeavesTheStateTheDrawFound) {
     Testing::MemoryBlock pixelText("!!ARBfp1.0\nMOV result.color, fragment.color;\nEND\n");
     auto* vertexShader = made(new VertexShaderObject(
         std::make_unique<FileShaderLoader<VertexShader>>(m, &vertexText), vertexConstants));
-    auto* pixelConstants = made(new PixelConstantsObject());
-    auto* pixelShader = made(new PixelShaderObject(
-        std::make_unique<FileShaderLoader<PixelShader>>(m, &pixelText), pixelConstants));
+    auto* pixelShader =
+        made(new PixelShaderObject(std::make_unique<FileShaderLoader<PixelShader>>(m, &pixelText),
+                                   made(new PixelConstantsObject())));
     vertexShader->load();
     pixelShader->load();
     MaterialObject* all = material(

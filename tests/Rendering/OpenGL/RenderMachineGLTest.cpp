@@ -312,8 +312,7 @@ TEST_F(RenderMachineGLTest, OffscreenTargetsKeepTheirOwnPixels) {
     machine().setViewport(viewport);
     clear(kRed);
     given->present();
-    EXPECT_EQ(own[0], 255);
-    EXPECT_EQ(own[1], 0);
+    EXPECT_TRUE(own[0] == 255 && own[1] == 0) << int(own[0]) << " " << int(own[1]);
 
     Texture* raw = nullptr;
     std::unique_ptr<TextureTarget> target(
