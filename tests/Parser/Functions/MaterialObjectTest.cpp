@@ -178,7 +178,6 @@ TEST_F(MaterialObjectTest, LoadAppendsTheGeneratorsAttributesEachTime) {
     EXPECT_EQ(static_cast<TestGenerator*>(parser().lookup("g"))->environment,
               material->environment());
     EXPECT_NE(material->environment(), nullptr);
-    EXPECT_FALSE(material->isLoaded());
     const CommandKind* steps[] = {CommandKinds::Load(), CommandKinds::Unload(),
                                   CommandKinds::Load()};
     for (const CommandKind* step : steps) Testing::send(material, step);

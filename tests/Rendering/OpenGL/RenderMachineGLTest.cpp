@@ -255,8 +255,7 @@ TEST_F(RenderMachineGLTest, ProgramErrorShowsPositionAndMarksTheText) {
     ASSERT_EQ(message.rfind(prefix, 0), 0u) << message;
     const size_t firstBreak = message.find('\n');
     const int position = std::stoi(message.substr(prefix.size(), firstBreak - prefix.size()));
-    ASSERT_GE(position, 0);
-    ASSERT_LE(position, 2);
+    ASSERT_TRUE(position >= 0 && position <= 2) << position;
     const std::string marked = broken.substr(0, position) + " ^^^ " + broken.substr(position);
     ASSERT_GT(message.size(), firstBreak + 1 + marked.size() + 1) << "driver's error text";
     EXPECT_EQ(message.substr(message.size() - marked.size() - 1), "\n" + marked) << message;
@@ -274,15 +273,10 @@ TEST_F(RenderMachineGLTest, ProgramErrorShowsPositionAndMarksTheText) {
 }
 
 TEST(ProgramErrorMessage, ClampsTheMarkerToTheText) {
-    const struct {
-        int position;
-        const char* expected;
-    } cases[] = {
-        {9, "loadProgram: error at position: 9\nbad\nabc ^^^ "},
-        {-1, "loadProgram: error at position: -1\nbad\n ^^^ abc"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(programErrorMessage("abc", c.position, "bad"), c.expected);
+    EXPECT_EQ(programErrorMessage("abc", 9, "bad"),
+              "loadProgram: error at position: 9\nbad\nabc ^^^ ");
+    EXPECT_EQ(programErrorMessage("abc", -1, "bad"),
+              "loadProgram: error at position: -1\nbad\n ^^^ abc");
 }
 
 // Drawing into a memory or texture target leaves the window alone, and
@@ -307,7 +301,6 @@ TEST_F(RenderMachineGLTest, OffscreenTargetsKeepTheirOwnPixels) {
 
     std::vector<uint8_t> own(8 * 8 * 4, 7);
     std::unique_ptr<RenderMemory> given(machine().createRenderMemory(8, 8, own.data()));
-    EXPECT_EQ(given->buffer(), own.data());
     viewport.target = given.get();
     machine().setViewport(viewport);
     clear(kRed);
