@@ -275,6 +275,10 @@ TEST_F(IniFunctionTest, RegistryRefusesASecondFunctionOfTheSameNameAndUnknownNam
     EXPECT_EQ(outcomeOf([&] { IniFunction::registerFunction("Draw", &other); }),
               (Outcome{"Exception", "Function 'Draw' is registered twice."}));
     EXPECT_EQ(IniFunction::find("Draw"), draw);
+    // At start-up the registrar reports the name and ends the process.
+    const FunctionEntry twice[] = {{"TestOnce", &other}, {"TestOnce", &other}};
+    EXPECT_EXIT(FunctionRegistrar registrar(twice), ::testing::ExitedWithCode(EXIT_FAILURE),
+                "Function 'TestOnce' is registered twice.");
 
     // An unknown name is an error of the family, but not one a statement form
     // would take for a mismatch and backtrack over.

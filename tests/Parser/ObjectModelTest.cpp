@@ -145,19 +145,6 @@ TEST_F(ObjectModelTest, CommandsOfOneKindAreDistinctAndShareTheKindRecord) {
     second->touch();
 }
 
-// A plain value is copied once; a dynamic one (below) keeps its destinations.
-TEST_F(ObjectModelTest, GetValueCopiesAPlainValueWithoutRegisteringTheField) {
-    auto* plain = new Vec3dObject(Vec3f{{7, 8, 9}});
-    Vec3f v;
-    EXPECT_FALSE(plain->getValue(&v));
-    EXPECT_EQ(v[2], 9.0f);
-    plain->setValue(Vec3f{{1, 1, 1}});
-    plain->publish();
-    EXPECT_EQ(v[2], 9.0f);
-    EXPECT_EQ(plain->destinationCount(), 0u);
-    plain->touch();
-}
-
 TEST_F(ObjectModelTest, BlockBindingsReplaceAndLocalsAreNotHeld) {
     auto* block = new BlockObject();
     auto* one = new NumberObject(1.0f);

@@ -224,5 +224,19 @@ TEST(SdlWindowDisplay, WindowsShareOneContextAndHearTheirOwnEvents) {
     EXPECT_EQ(second.keyStates()[0x42], 1);
 }
 
+// With a video driver that cannot start, the window still opens offscreen;
+// checked in a fresh process, as video started earlier would hide it.
+TEST(SdlWindowDisplay, FallsBackToTheOffscreenDriverWhenNoDisplayCanBeReached) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            if (SDL_WasInit(SDL_INIT_VIDEO) != 0) std::_Exit(2);
+            setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+            RenderWindowSDL window(smallWindow());
+            std::_Exit(std::strcmp(SDL_GetCurrentVideoDriver(), "offscreen") == 0 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
 }  // namespace Vexa
