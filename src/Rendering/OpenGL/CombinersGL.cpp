@@ -252,7 +252,8 @@ void CombinersGL::apply() {
                                 : ProgramFogGL::Exp;
     }
 
-    std::string key;
+    std::string& key = m_key;
+    key.clear();
     for (int s = 0; s < active; ++s) {
         const TextureCombinerStage& stage = m_stages[s];
         const int fields[] = {stage.colorArg1, stage.colorArg2, stage.colorArg3,
@@ -262,15 +263,22 @@ void CombinersGL::apply() {
         key += char(samplers[s]);
     }
     key += char(fog);
-    std::unique_ptr<ProgramGL>& program = m_programs[key];
-    if (!program) {
+    CachedProgram& cached = m_programs[key];
+    if (!cached.program) {
         const std::string text = combinerProgramText(m_stages, active, samplers, fog);
-        program = std::make_unique<ProgramGL>(GL_FRAGMENT_PROGRAM_ARB, text.c_str());
+        cached.program = std::make_unique<ProgramGL>(GL_FRAGMENT_PROGRAM_ARB, text.c_str());
     }
-    bindProgramGL(GL_FRAGMENT_PROGRAM_ARB, program->name());
+    bindProgramGL(GL_FRAGMENT_PROGRAM_ARB, cached.program->name());
     GL_CHECK(glEnable(GL_FRAGMENT_PROGRAM_ARB));
+    // Local parameters belong to the program, so one loaded with this factor
+    // still has it.
+    if (cached.loaded && cached.factor.r == m_factor.r && cached.factor.g == m_factor.g &&
+        cached.factor.b == m_factor.b && cached.factor.a == m_factor.a)
+        return;
     const GLfloat factor[4] = {m_factor.r, m_factor.g, m_factor.b, m_factor.a};
     GL_CHECK(gl().glProgramLocalParameter4fvARB(GL_FRAGMENT_PROGRAM_ARB, 0, factor));
+    cached.loaded = true;
+    cached.factor = m_factor;
 }
 
 std::unique_ptr<CombinersGL> makeCombinersGL(RenderMachineGL& machine) {

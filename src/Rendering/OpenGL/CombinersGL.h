@@ -60,7 +60,14 @@ private:
     RenderMachineGL& m_machine;
     TextureCombinerStage m_stages[kMaxCombinerStages];
     Color m_factor{1, 1, 1, 1};
-    std::map<std::string, std::unique_ptr<ProgramGL>> m_programs;
+    // A program and the texture factor last loaded into its local parameter.
+    struct CachedProgram {
+        std::unique_ptr<ProgramGL> program;
+        bool loaded = false;
+        Color factor;
+    };
+    std::map<std::string, CachedProgram> m_programs;
+    std::string m_key;  // reused so that a draw allocates nothing
 };
 
 }  // namespace Vexa

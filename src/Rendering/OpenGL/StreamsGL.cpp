@@ -26,7 +26,23 @@ constexpr uint32_t kNormalArray = 1u << 1;
 constexpr uint32_t kColorArray = 1u << 2;
 constexpr int kTexCoordShift = 3;  // texture unit n is bit 3 + n
 
+// Counts unlocks and destructions of vertex streams: a buffer name or an
+// address may be reused by a new stream, so a binding made before any of
+// them is not trusted after.
+uint64_t s_streamChanges = 0;
+
+bool sameElements(const std::vector<VertexElement>& a, const std::vector<VertexElement>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].usage != b[i].usage || a[i].dataType != b[i].dataType ||
+            a[i].usageIndex != b[i].usageIndex || a[i].offset != b[i].offset)
+            return false;
+    return true;
+}
+
 }  // namespace
+
+VertexStreamGL::~VertexStreamGL() { ++s_streamChanges; }
 
 VertexStreamObjectGL::VertexStreamObjectGL(int count, int stride, unsigned usage)
     : VertexStreamGL(count, stride) {
@@ -59,6 +75,7 @@ void* VertexStreamObjectGL::lock(unsigned) {
 }
 
 void VertexStreamObjectGL::unlock() {
+    ++s_streamChanges;
     if (!m_mapped) return;
     GL_CHECK(gl().glBindBufferARB(GL_ARRAY_BUFFER_ARB, m_buffer));
     GL_CHECK(gl().glUnmapBufferARB(GL_ARRAY_BUFFER_ARB));
@@ -91,6 +108,12 @@ void* IndexStreamGL::lock(unsigned) { return m_data.data(); }
 void ArrayBindingGL::bind(const VertexDeclaration& declaration,
                           VertexStreamGL* const streams[kMaxVertexStreams], int baseVertex) {
     VertexStreamGL* const stream = streams[0];
+    if (m_current && m_streamChanges == s_streamChanges && m_stream == stream &&
+        m_baseVertex == baseVertex && sameElements(m_elements, declaration.elements()) &&
+        (!stream || (m_buffer == stream->buffer() && m_base == stream->base() &&
+                     m_stride == stream->stride())))
+        return;
+    m_current = false;
     uint32_t wanted = 0;
     if (stream) {
         const GLsizei stride = stream->stride();
@@ -143,6 +166,14 @@ void ArrayBindingGL::bind(const VertexDeclaration& declaration,
         toggle(bit, GL_TEXTURE_COORD_ARRAY);
     }
     m_enabled = wanted;
+    m_current = true;
+    m_elements = declaration.elements();
+    m_stream = stream;
+    m_buffer = stream ? stream->buffer() : 0;
+    m_base = stream ? stream->base() : nullptr;
+    m_stride = stream ? stream->stride() : 0;
+    m_baseVertex = baseVertex;
+    m_streamChanges = s_streamChanges;
 }
 
 }  // namespace Vexa

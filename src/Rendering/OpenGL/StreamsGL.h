@@ -18,6 +18,7 @@ namespace Vexa {
 
 class VertexStreamGL : public VertexStream {
 public:
+    ~VertexStreamGL() override;
     int vertexCount() const override { return m_count; }
     int stride() const override { return m_stride; }
     void setPriority(float) override {}
@@ -99,11 +100,25 @@ public:
     // usage fail with "Not implemented.".
     void bind(const VertexDeclaration& declaration,
               VertexStreamGL* const streams[kMaxVertexStreams], int baseVertex);
-    // Forgets what is enabled (the device was reset).
-    void reset() { m_enabled = 0; }
+    // Forgets what is enabled and bound (the device was reset).
+    void reset() {
+        m_enabled = 0;
+        m_current = false;
+    }
 
 private:
     uint32_t m_enabled = 0;
+    // What the arrays point at after the last complete bind, so that a draw
+    // with the same declaration, stream and base vertex binds nothing again.
+    // Any buffer unmapped or stream destroyed since then makes it stale.
+    bool m_current = false;
+    std::vector<VertexElement> m_elements;
+    const VertexStreamGL* m_stream = nullptr;
+    GLuint m_buffer = 0;
+    const uint8_t* m_base = nullptr;
+    int m_stride = 0;
+    int m_baseVertex = 0;
+    uint64_t m_streamChanges = 0;
 };
 
 }  // namespace Vexa
