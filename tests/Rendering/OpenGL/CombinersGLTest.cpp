@@ -211,6 +211,15 @@ TEST_F(CombinersGLTest, FogStillApplies) {
     expectDrawn({stage(OP_I1, T, Cur, Cur, OP_I1, T, Cur, Cur)}, C{0, 1, 0, kT.a});
 }
 
+TEST_F(CombinersGLTest, ANewFactorReachesAProgramAlreadyLoaded) {
+    const std::vector<TextureCombinerStage> stages = {
+        stage(OP_I1, F, Cur, Cur, OP_I1, F, Cur, Cur)};
+    expectDrawn(stages, kF);
+    const Color white{1, 1, 1, 1};
+    machine().setTextureFactor(&white);
+    expectDrawn(stages, C{1, 1, 1, 1});
+}
+
 // A rectangle texture at a stage is sampled in texels once the machine
 // scales its coordinates.
 TEST_F(CombinersGLTest, SamplesRectangleTextures) {
