@@ -1,6 +1,7 @@
 #include "Rendering/OpenGL/RenderMachineGL.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "Parser/Exceptions.h"
 #include "Platform/SdlWindow.h"
@@ -651,6 +652,9 @@ void RenderMachineGL::multMatrix(const Matrix* matrix, unsigned kind) {
 
 void RenderMachineGL::setTextureMatrix(int stage, const Matrix* matrix) {
     checkStage(stage);
+    // The unit already holds exactly this matrix: materials set and restore
+    // the same ones around every draw.
+    if (std::memcmp(matrix->m, m_stages[stage].matrix.m, sizeof matrix->m) == 0) return;
     m_stages[stage].matrix = *matrix;
     loadTextureMatrix(stage);
 }
