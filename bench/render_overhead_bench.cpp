@@ -33,6 +33,7 @@
 #include <memory>
 #include <vector>
 
+#include "CheckerTexture.h"
 #include "Parser/Exceptions.h"
 #include "Rendering/Common/RenderMachine.h"
 #include "Rendering/OpenGL/ExtensionsGL.h"
@@ -44,7 +45,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-constexpr int kTextureSize = 16;
 constexpr int kStride = 5 * sizeof(float);
 
 struct Scene {
@@ -84,17 +84,7 @@ GLenum depthFuncGL(int quad) {
 }
 
 void fillTexture(Vexa::Texture& texture, int seed) {
-    std::vector<uint8_t> pixels(kTextureSize * kTextureSize * 4);
-    for (int y = 0; y < kTextureSize; ++y)
-        for (int x = 0; x < kTextureSize; ++x) {
-            uint8_t* p = &pixels[(y * kTextureSize + x) * 4];
-            const bool check = ((x >> 2) ^ (y >> 2) ^ seed) & 1;
-            p[0] = check ? 255 : 40;
-            p[1] = uint8_t(x * 16);
-            p[2] = uint8_t(y * 16);
-            p[3] = uint8_t(seed ? 160 : 220);
-        }
-    texture.update(pixels.data());
+    fillCheckerTexture(texture, seed, seed ? 160 : 220);
 }
 
 void build(Scene& scene, int quads) {

@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "CheckerTexture.h"
 #include "Parser/Exceptions.h"
 #include "Parser/Functions/RenderingObjects.h"
 #include "Parser/IniCommands.h"
@@ -48,7 +49,6 @@ constexpr int kHeight = 480;
 constexpr int kColumns = 40;
 constexpr int kRows = 25;
 constexpr int kObjects = kColumns * kRows;
-constexpr int kTextureSize = 16;
 constexpr float kHalfSize = 0.016f;  // of a quad, in clip space
 constexpr float kPeriod = 10.0f;     // seconds per envelope cycle
 
@@ -104,17 +104,7 @@ std::string script() {
 }
 
 void fillTexture(Vexa::Texture& texture, int seed) {
-    std::vector<uint8_t> pixels(kTextureSize * kTextureSize * 4);
-    for (int y = 0; y < kTextureSize; ++y)
-        for (int x = 0; x < kTextureSize; ++x) {
-            uint8_t* p = &pixels[(y * kTextureSize + x) * 4];
-            const bool check = ((x >> 2) ^ (y >> 2) ^ seed) & 1;
-            p[0] = check ? 255 : 40;
-            p[1] = uint8_t(x * 16);
-            p[2] = uint8_t(y * 16);
-            p[3] = uint8_t(seed ? 250 : 160);
-        }
-    texture.update(pixels.data());
+    fillCheckerTexture(texture, seed, seed ? 250 : 160);
 }
 
 struct Plain {
