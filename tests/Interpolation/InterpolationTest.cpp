@@ -163,52 +163,28 @@ TEST(Interpolation, TangentRules) {
         std::size_t key;  // the key checked, and its expected tangents
         float in, out;
     };
+    const bool W = true;  // smooth wrap
     const Row rows[] = {
-        {"two plain keys: the chord", false, {{0, 0, 2}, {1, 10, 2}}, 0, 10, 10},
-        {"smooth: slope through the neighbours",
-         false,
-         {{0, 0, 2}, {1, 5, 2}, {3, 5, 2}},
-         1,
-         5 / 3.0f,
-         5 / 3.0f},
-        {"flat", false, {{0, 0, 0}, {1, 5, 0}, {2, 0, 0}}, 1, 0, 0},
-        {"tension 1", false, {{0, 0, 2}, {1, 5, 4, 1, 0, 0}, {2, 5, 2}}, 1, 0, 0},
-        {"TCB blends the chords 5 and 2",
-         false,
-         {{0, 0, 2}, {1, 5, 4, 0.5f, 0.5f, -0.5f}, {2, 7, 2}},
-         1,
-         1.3125f,
-         1.4375f},
-        {"TCB parameters stay with their key",
-         false,
-         {{0, 0, 2}, {1, 5, 4, 1, 0, 0}, {2, 5, 4, 0, 0, 0}, {3, 0, 2}},
-         2,
-         -2.5f,
-         -2.5f},
-        {"fixed pair", false, {{0, 0, 2}, {1, 5, 3, -1, 3}, {2, 5, 2}}, 1, -1, 3},
-        {"fixed last", false, {{0, 0, 2}, {1, 5, 3, 2, 2}}, 1, 2, 2},
-        {"linear into smooth continues the slope",
-         false,
-         {{0, 0, 2}, {1, 5, 2, 0, 0, 0, 1}, {3, 5, 2}},
-         1,
-         5,
-         5},
-        {"step into fixed: flat in, fixed out",
-         false,
-         {{0, 0, 2}, {1, 5, 3, 7, 7, 0, 0}, {2, 0, 2}},
-         1,
-         0,
-         7},
-        {"linear out of fixed overrides it",
-         false,
-         {{0, 0, 2}, {1, 5, 3, 7, 7}, {2, 0, 2, 0, 0, 0, 1}},
-         1,
-         7,
-         -5},
-        {"equal times give flat slopes", false, {{0, 1, 2}, {5e-7f, 7, 2}}, 0, 0, 0},
-        {"wrap: the last key", true, {{0, 0, 2}, {1, 3, 2}, {3, 4, 2}}, 2, 4 / 3.f, 4 / 3.f},
-        {"wrap: the first key", true, {{0, 0, 2}, {1, 3, 2}, {3, 4, 2}}, 0, 4 / 3.f, 4 / 3.f},
-        {"wrap over two keys", true, {{0, 1, 2}, {2, 5, 2}}, 0, 2, 2},
+        {"chord of two plain keys", !W, {{0, 0, 2}, {1, 10, 2}}, 0, 10, 10},
+        {"smooth: neighbours' slope", !W, {{0, 0, 2}, {1, 5, 2}, {3, 5, 2}}, 1, 5 / 3.f, 5 / 3.f},
+        {"flat", !W, {{0, 0, 0}, {1, 5, 0}, {2, 0, 0}}, 1, 0, 0},
+        {"tension 1", !W, {{0, 0, 2}, {1, 5, 4, 1, 0, 0}, {2, 5, 2}}, 1, 0, 0},
+        // TCB blends the chords 5 and 2.
+        {"TCB", !W, {{0, 0, 2}, {1, 5, 4, .5f, .5f, -.5f}, {2, 7, 2}}, 1, 1.3125f, 1.4375f},
+        // TCB parameters stay with their key.
+        {"TCB own", !W, {{0, 0, 2}, {1, 5, 4, 1, 0, 0}, {2, 5, 4}, {3, 0, 2}}, 2, -2.5f, -2.5f},
+        {"fixed pair", !W, {{0, 0, 2}, {1, 5, 3, -1, 3}, {2, 5, 2}}, 1, -1, 3},
+        {"fixed last", !W, {{0, 0, 2}, {1, 5, 3, 2, 2}}, 1, 2, 2},
+        // Linear into smooth continues the slope.
+        {"linear in", !W, {{0, 0, 2}, {1, 5, 2, 0, 0, 0, 1}, {3, 5, 2}}, 1, 5, 5},
+        // Step into fixed: flat in, fixed out.
+        {"step in", !W, {{0, 0, 2}, {1, 5, 3, 7, 7, 0, 0}, {2, 0, 2}}, 1, 0, 7},
+        // Linear out of a fixed key overrides its out-tangent.
+        {"linear out", !W, {{0, 0, 2}, {1, 5, 3, 7, 7}, {2, 0, 2, 0, 0, 0, 1}}, 1, 7, -5},
+        {"equal times: flat", !W, {{0, 1, 2}, {5e-7f, 7, 2}}, 0, 0, 0},
+        {"wrap: the last key", W, {{0, 0, 2}, {1, 3, 2}, {3, 4, 2}}, 2, 4 / 3.f, 4 / 3.f},
+        {"wrap: the first key", W, {{0, 0, 2}, {1, 3, 2}, {3, 4, 2}}, 0, 4 / 3.f, 4 / 3.f},
+        {"wrap over two keys", W, {{0, 1, 2}, {2, 5, 2}}, 0, 2, 2},
     };
     for (const Row& row : rows) {
         I channel;

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "Parser/IniCommands.h"
-#include "Parser/IniFunction.h"
 #include "Parser/IniObject.h"
 #include "Parser/Parser.h"
 #include "Support/TestKit.h"
@@ -131,18 +130,6 @@ TEST_F(ObjectModelTest, PrintWritesTheTextFormAndALineFeed) {
               "[Command Update]\n");
     EXPECT_EQ(Testing::printed(vector, SimpleCommand(0.0f, CommandKinds::Update())), "");
     vector->touch();
-}
-
-TEST_F(ObjectModelTest, CommandsOfOneKindAreDistinctAndShareTheKindRecord) {
-    auto* argument = new TupleObject();
-    auto* first = static_cast<CommandObject*>(IniFunction::call("Draw", argument, nullptr));
-    auto* second = static_cast<CommandObject*>(IniFunction::call("Draw", argument, nullptr));
-    ASSERT_NE(first, second);
-    EXPECT_EQ(first->commandKind(), CommandKinds::Draw());
-    EXPECT_EQ(first->commandKind(), second->commandKind());
-    EXPECT_EQ(first->time(), 0.0f);
-    first->touch();
-    second->touch();
 }
 
 TEST_F(ObjectModelTest, BlockBindingsReplaceAndLocalsAreNotHeld) {

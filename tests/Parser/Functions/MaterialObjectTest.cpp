@@ -255,39 +255,5 @@ TEST_F(MaterialStateGLTest, DisableLeavesTheStateTheDrawFound) {
         EXPECT_EQ(left[i].value, found[i].value) << found[i].name;
 }
 
-// A stage whose combiner takes the texture factor's colour and the diffuse
-// alpha, with and without an alpha test that passes alpha above one half.
-TEST_F(MaterialStateGLTest, CombinerStagesAndAlphaTestReachThePixels) {
-    // Never loaded: the stage samples white.
-    auto* stage = made(new TextureStageObject(made(new TargetableTexture2DObject(m, 4, 4)), 0));
-    TextureCombinerStage combiner = defaultCombinerStage();
-    combiner.colorOp = combiner.alphaOp = OP_I1;
-    combiner.colorArg1 = SRC_FACTOR;
-    combiner.alphaArg1 = SRC_DIFFUSE;
-    stage->setCombinerStage(combiner);
-    auto* factor = made(new TextureFactorObject());
-    factor->factor = Vec4f{{0.25f, 0.5f, 1, 1}};
-    auto* alpha = made(new AlphaTestObject());
-    alpha->function = GREATER;
-    alpha->reference = 0.5f;
-    const struct {
-        MaterialObject* material;
-        float diffuseAlpha;
-        std::array<int, 4> pixel;
-    } cases[] = {
-        {material({factor, stage}), 0.25f, {64, 128, 255, 64}},
-        {material({factor, stage, alpha}), 0.25f, {0, 0, 0, 0}},
-        {material({factor, stage, alpha}), 0.75f, {64, 128, 255, 191}},
-    };
-    const Color black;
-    for (const auto& c : cases) {
-        machine().clear(CLEAR_COLOR, &black, 1, 0);
-        Testing::send(c.material, CommandKinds::Draw());
-        drawQuad(Color{1, 1, 1, c.diffuseAlpha});
-        Testing::send(c.material, CommandKinds::Disable());
-        EXPECT_TRUE(near(pixel(16, 16), c.pixel)) << describe(pixel(16, 16));
-    }
-}
-
 }  // namespace
 }  // namespace Vexa

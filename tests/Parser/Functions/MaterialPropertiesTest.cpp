@@ -1,15 +1,13 @@
 // Material properties and the shader generator: the fragments each kind of
 // surface names, the program joined from a library the test writes, the
-// calls a generated material makes when drawn, and one generated program on
-// the OpenGL machine. Script errors are in ScriptErrorsTest.
+// calls a generated material makes when drawn. Script errors are in
+// ScriptErrorsTest.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "Parser/Functions/MaterialProperties.h"
 #include "Parser/Functions/RenderingObjects.h"
-#include "Parser/Parser.h"
-#include "Support/MachineFixtureGL.h"
 #include "Support/RecordingScriptTest.h"
 #include "Support/TestKit.h"
 
@@ -153,37 +151,6 @@ TEST_F(MaterialPropertiesTest, LoadNamesTheFragmentItCannotUse) {
         run("shaderFiles = " + c.first + "\ng = SimpleGenerator ( )");
         EXPECT_EQ(Testing::outcomeOf([&] { parser().lookup("g")->load(); }), c.second) << c.first;
     }
-}
-
-// A generated program compiled by the OpenGL machine colours a quad with the
-// light it reads from the generator's registers.
-TEST_F(MachineGLTest, GeneratedProgramRunsWithTheGeneratorsConstants) {
-    TempDir folder;
-    Parser parser;
-    parser.parseString(library(
-        folder, {{"header", "0 0", "!!ARBvp1.0\nOPTION ARB_position_invariant;\nTEMP r0;\n"},
-                 {"pointLightND", "1 0", "MOV r0, program.env[26];\n"},
-                 {"shadowCalculation", "2 0", "MUL r0, r0, program.env[17];\n"},
-                 {"processedVertexOutput", "3 0", "MOV result.color, r0;\n"},
-                 {"end", "9 0", "END\n"}}));
-    auto* shadow = new ShadowMaterialPropertiesObject();
-    auto* generator = new SimpleGeneratorObject(
-        &machine(), static_cast<BlockObject*>(parser.lookup("shaderFiles")), {shadow});
-    auto* material = new MaterialObject(&machine());
-    Light light;
-    light.diffuse = Vec4f{{0.5f, 0.25f, 1, 1}};
-    Environment environment;
-    environment.setLight(0, &light);
-    material->setGenerator(generator);
-    material->setEnvironment(&environment);
-    const std::initializer_list<IniObject*> objects = {shadow, generator, material};
-    for (IniObject* object : objects) Testing::send(object, CommandKinds::Load());
-    Testing::send(material, CommandKinds::Draw());
-    drawQuad();
-    Testing::send(material, CommandKinds::Disable());
-    EXPECT_TRUE(near(pixel(16, 16), {128, 64, 255, 255})) << describe(pixel(16, 16));
-    for (IniObject* object : objects) object->touch();
-    collectGarbage();
 }
 
 }  // namespace
