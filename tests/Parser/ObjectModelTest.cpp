@@ -122,16 +122,6 @@ TEST_F(ObjectModelTest, TextForms) {
     for (IniObject* o : made) o->touch();
 }
 
-TEST_F(ObjectModelTest, PrintWritesTheTextFormAndALineFeed) {
-    auto* vector = new Vec3dObject(Vec3f{{1, 2, 3}});
-    SimpleCommand update(0.0f, CommandKinds::Update());
-    EXPECT_EQ(Testing::printed(vector, SimpleCommand(0.0f, CommandKinds::Print())), "< 1 2 3 >\n");
-    EXPECT_EQ(Testing::printed(&update, SimpleCommand(0.0f, CommandKinds::Print())),
-              "[Command Update]\n");
-    EXPECT_EQ(Testing::printed(vector, SimpleCommand(0.0f, CommandKinds::Update())), "");
-    vector->touch();
-}
-
 TEST_F(ObjectModelTest, BlockBindingsReplaceAndLocalsAreNotHeld) {
     auto* block = new BlockObject();
     auto* one = new NumberObject(1.0f);

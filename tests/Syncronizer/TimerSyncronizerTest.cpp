@@ -11,17 +11,6 @@ namespace {
 
 using Testing::FakeCounter;
 
-TEST(PerformanceTimer, MeasuresSecondsSinceConstructionOrReset) {
-    FakeCounter counter;
-    PerformanceTimer timer(&counter);
-    EXPECT_DOUBLE_EQ(timer.elapsed(), 0.0);
-    counter.advance(1.25);
-    EXPECT_DOUBLE_EQ(timer.elapsed(), 1.25);
-    timer.reset();
-    counter.advance(0.5);
-    EXPECT_DOUBLE_EQ(timer.elapsed(), 0.5);
-}
-
 // A clock's speed, start and stop, and its steps: each moves the counter by
 // some seconds, acts on the clock (s start, p pause, x stop, - nothing), then
 // reads its time and state (r running, p paused, f finished).
