@@ -1,6 +1,10 @@
 #include "Support/TestKit.h"
 
+#include <cxxabi.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <typeinfo>
 
 #include "Parser/Exceptions.h"
 #include "Parser/IniFunction.h"
@@ -18,24 +22,13 @@ std::ostream& operator<<(std::ostream& out, const Outcome& outcome) {
 Outcome outcomeOf(const std::function<void()>& call) {
     try {
         call();
-    } catch (const BindingNotFoundException& e) {
-        return {"BindingNotFoundException", e.message()};
-    } catch (const FunctionParseException& e) {
-        return {"FunctionParseException", e.message()};
-    } catch (const FatalParseException& e) {
-        return {"FatalParseException", e.message()};
-    } catch (const EotException& e) {
-        return {"EotException", e.message()};
-    } catch (const ParseException& e) {
-        return {"ParseException", e.message()};
-    } catch (const ResourceNotFound& e) {
-        return {"ResourceNotFound", e.message()};
-    } catch (const ResourceCorrupted& e) {
-        return {"ResourceCorrupted", e.message()};
-    } catch (const RenderMachineException& e) {
-        return {"RenderMachineException", e.message()};
     } catch (const Exception& e) {
-        return {"Exception", e.message()};
+        // The exception classes are global, so the demangled name is the class's.
+        int status = 0;
+        char* name = abi::__cxa_demangle(typeid(e).name(), nullptr, nullptr, &status);
+        Outcome outcome{status == 0 ? name : typeid(e).name(), e.message()};
+        std::free(name);
+        return outcome;
     }
     return {"none", ""};
 }
