@@ -1,9 +1,8 @@
-// The render machine's shared code: the matrix product, viewport mapping, the
-// vertex-program matrices, vertex declarations and the creator.
+// The render machine's shared code: viewport mapping, the vertex-program
+// matrices, vertex declarations and the creator.
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "Parser/Exceptions.h"
@@ -31,37 +30,6 @@ Matrix scaling(float x, float y, float z) {
 
 // A quarter turn about z: x goes to y.
 const Matrix kRotateZ = fromColumns({0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
-
-void expectMatrix(const Matrix& actual, const std::vector<float>& expected,
-                  const std::string& what) {
-    for (int i = 0; i < 16; ++i)
-        EXPECT_FLOAT_EQ(actual.m[i], expected[i]) << what << " element " << i;
-}
-
-TEST(RenderMachineMatrix, ProductAppliesTheRightOperandFirst) {
-    expectMatrix(Matrix::identity(2.0f), {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2},
-                 "identity(2)");
-    struct Case {
-        const char* name;
-        Matrix a, b;
-        std::vector<float> expected;
-    };
-    const Case cases[] = {
-        // Scale first, then move: the translation column stays as given.
-        {"T*S",
-         translation(1, 2, 3),
-         scaling(2, 3, 4),
-         {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 1, 2, 3, 1}},
-        // Move first, then scale: the translation is scaled too.
-        {"S*T",
-         scaling(2, 3, 4),
-         translation(1, 2, 3),
-         {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 2, 6, 12, 1}},
-        // Move along x, then turn: the translation ends on y.
-        {"R*T", kRotateZ, translation(1, 0, 0), {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 1}},
-    };
-    for (const Case& c : cases) expectMatrix(multiply(c.a, c.b), c.expected, c.name);
-}
 
 TEST(RenderMachineViewport, MapsFractionsToPixelsTruncatingTowardZero) {
     struct Case {

@@ -134,20 +134,6 @@ TEST_F(MaterialObjectTest, UpdateAndDrawSendTheCurrentAnimatedValues) {
     EXPECT_EQ(calls("m", CommandKinds::Draw()).back(), "setTextureFactor((0.5 0.5 0.5 0.5))");
 }
 
-// Blocks of bools and ints, which no script function makes, go to their own
-// machine calls; asking again for a register keeps its block in place.
-TEST_F(MaterialObjectTest, ConstantBlocksOfEachTypeReachTheirCalls) {
-    VertexConstants constants;
-    constants.ints(ConstantBlocks::BOOLS, 30, 2)[1] = 1;
-    int* ints = constants.ints(ConstantBlocks::INTS, 31, 1);
-    ints[0] = 7;
-    EXPECT_EQ(constants.ints(ConstantBlocks::INTS, 31, 1), ints);
-    m_machine->clearLog();
-    constants.apply(m_machine);
-    EXPECT_EQ(m_machine->takeLog(),
-              (Lines{"setVertexConstantB(30, [0 1], 2)", "setVertexConstantI(31, [7 0 0 0], 1)"}));
-}
-
 TEST_F(MaterialObjectTest, FogFollowsAnEnvironmentWithEnabledFog) {
     run("on = Environment { fog = FogDefinition { enabled = 1 color = < 0 1 0 1 > mode = "
         "\"FOG_EXP2\" start = 2 end = 3 density = 0.5 } }\n"
