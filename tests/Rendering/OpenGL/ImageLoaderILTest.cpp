@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <vector>
 
 #include "Rendering/OpenGL/TextureGL.h"
@@ -78,69 +79,59 @@ enum Picture { Colour, ColourAlpha, BinaryAlpha, Grey, GreyAlpha };
 // as an 8x8 block and come back within a few levels.
 TEST(ImageIL, DecodesTheVariantsThatToolsWrite) {
     struct Case {
-        const char* name;
         Picture picture;
+        const char* names;  // blank-separated fixtures, or what `file` holds
         int scale = 1, tolerance = 0;
         Bytes file = {};
     };
     const Case cases[] = {
-        {"rgb.png", Colour},
-        {"rgba.png", ColourAlpha},
-        {"interlaced.png", Colour},
-        {"palette.png", Colour},
-        {"palette-4bit.png", Colour},
-        {"palette-trns.png", BinaryAlpha},
-        {"palette-alpha.png", ColourAlpha},
-        {"grey.png", Grey},
-        {"grey-alpha.png", GreyAlpha},
-        {"grey16.png", Grey},
-        {"rgb16.png", Colour},
-        {"rgba16.png", ColourAlpha},
-        {"baseline.jpg", Colour, 8, 8},
-        {"progressive.jpg", Colour, 8, 8},
-        {"grey.jpg", Grey, 8, 8},
-        {"v2-24.bmp", Colour},
-        {"v3-24.bmp", Colour},
-        {"v3-palette.bmp", Colour},
-        {"40-byte header with bit fields", Colour, 1, 0, v3BitFields()},
-        {"v5-palette.bmp", Colour},
-        {"v5-24.bmp", Colour},
-        {"v5-565.bmp", Colour},
-        {"v5-555.bmp", Colour},
-        {"v4-1555.bmp", BinaryAlpha},
-        {"v5-4444.bmp", ColourAlpha, 1, 17},  // alpha written cut down to 4 bits
-        {"v4-32.bmp", ColourAlpha},
-        {"v5-32.bmp", ColourAlpha},
-        {"tga top down", Colour, 1, 0, handTga(true)},
-        {"tga bottom up", Colour, 1, 0, handTga(false)},
+        {Colour,
+         "rgb.png interlaced.png palette.png palette-4bit.png rgb16.png v2-24.bmp v3-24.bmp "
+         "v3-palette.bmp v5-palette.bmp v5-24.bmp v5-565.bmp v5-555.bmp"},
+        {ColourAlpha, "rgba.png palette-alpha.png rgba16.png v4-32.bmp v5-32.bmp"},
+        {BinaryAlpha, "palette-trns.png v4-1555.bmp"},
+        {Grey, "grey.png grey16.png"},
+        {GreyAlpha, "grey-alpha.png"},
+        {Colour, "baseline.jpg progressive.jpg", 8, 8},
+        {Grey, "grey.jpg", 8, 8},
+        {ColourAlpha, "v5-4444.bmp", 1, 17},  // alpha written cut down to 4 bits
+        {Colour, "40-byte header with bit fields", 1, 0, v3BitFields()},
+        {Colour, "tga top down", 1, 0, handTga(true)},
+        {Colour, "tga bottom up", 1, 0, handTga(false)},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Bytes file = c.file.empty() ? fixture(c.name) : c.file;
-        const bool grey = c.picture == Grey || c.picture == GreyAlpha;
-        const int channels = c.picture == Colour ? 3 : c.picture == Grey ? 1 : 4;
-        ImageIL image;
-        ASSERT_EQ(messageOf([&] { image.decode(file.data(), file.size()); }), "no error");
-        EXPECT_EQ(image.textureFormat(), unsigned(channels == 3   ? FORMAT_RGB8
-                                                  : channels == 4 ? FORMAT_ARGB8
-                                                                  : FORMAT_L8));
-        ASSERT_EQ(image.width(), 4 * c.scale);
-        ASSERT_EQ(image.height(), 4 * c.scale);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x) {
-                const int at =
-                    (y * c.scale + c.scale / 2) * image.width() + x * c.scale + c.scale / 2;
-                const uint8_t* stored = image.pixels() + at * channels;
-                int alpha = c.picture == Colour || c.picture == Grey ? 255 : kAlpha[y][x];
-                if (c.picture == BinaryAlpha) alpha = alpha >= 128 ? 255 : 0;
-                int expected[4] = {kColour[y][x][2], kColour[y][x][1], kColour[y][x][0], alpha};
-                if (grey) expected[0] = expected[1] = expected[2] = 17 * (4 * y + x);
-                for (int channel = 0; channel < channels; ++channel) {
-                    if (alpha == 0 && channel < 3) continue;  // the colour of a clear pixel is free
-                    EXPECT_NEAR(stored[channel], expected[channel], c.tolerance)
-                        << "pixel " << x << "," << y << " channel " << channel;
+        std::istringstream listed(c.file.empty() ? c.names : "");
+        std::vector<std::string> names{std::istream_iterator<std::string>(listed), {}};
+        if (!c.file.empty()) names = {c.names};
+        for (const std::string& name : names) {
+            SCOPED_TRACE(name);
+            const Bytes file = c.file.empty() ? fixture(name.c_str()) : c.file;
+            const bool grey = c.picture == Grey || c.picture == GreyAlpha;
+            const int channels = c.picture == Colour ? 3 : c.picture == Grey ? 1 : 4;
+            ImageIL image;
+            ASSERT_EQ(messageOf([&] { image.decode(file.data(), file.size()); }), "no error");
+            EXPECT_EQ(image.textureFormat(), unsigned(channels == 3   ? FORMAT_RGB8
+                                                      : channels == 4 ? FORMAT_ARGB8
+                                                                      : FORMAT_L8));
+            ASSERT_EQ(image.width(), 4 * c.scale);
+            ASSERT_EQ(image.height(), 4 * c.scale);
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 4; ++x) {
+                    const int at =
+                        (y * c.scale + c.scale / 2) * image.width() + x * c.scale + c.scale / 2;
+                    const uint8_t* stored = image.pixels() + at * channels;
+                    int alpha = c.picture == Colour || c.picture == Grey ? 255 : kAlpha[y][x];
+                    if (c.picture == BinaryAlpha) alpha = alpha >= 128 ? 255 : 0;
+                    int expected[4] = {kColour[y][x][2], kColour[y][x][1], kColour[y][x][0], alpha};
+                    if (grey) expected[0] = expected[1] = expected[2] = 17 * (4 * y + x);
+                    for (int channel = 0; channel < channels; ++channel) {
+                        if (alpha == 0 && channel < 3)
+                            continue;  // the colour of a clear pixel is free
+                        EXPECT_NEAR(stored[channel], expected[channel], c.tolerance)
+                            << "pixel " << x << "," << y << " channel " << channel;
+                    }
                 }
-            }
+        }
     }
 }
 
