@@ -146,19 +146,20 @@ void LineDrawObject::load() {
 // this and let go again, unless someone else had it loaded already. A
 // program that does not compile is reported with the file's name first.
 void LineDrawObject::loadProgram() {
+    struct Release {
+        DataBlock* block;
+        ~Release() {
+            if (block) block->unload();
+        }
+    };
     DataBlock* block = m_shader->dataBlock();
-    const bool loadedHere = !block->isLoaded();
+    const Release release{block->isLoaded() ? nullptr : block};
     block->load();
     try {
         m_program.reset(m_machine->createVertexShader(block->data()));
     } catch (const RenderMachineException& e) {
-        if (loadedHere) block->unload();
         VEXA_THROW(RenderMachineException, m_shader->name() + ": " + e.message());
-    } catch (...) {
-        if (loadedHere) block->unload();
-        throw;
     }
-    if (loadedHere) block->unload();
 }
 
 void LineDrawObject::unload() {
@@ -235,10 +236,10 @@ void GridiObject::execute(CommandObject& command) {
         IniObject::execute(command);
 }
 
-// The projection's field of view is 60 taken as radians, so the half angle
-// is 30 radians: its tangent is negative and the picture comes out turned
-// half around. Row 0 of the grid lies at the bottom and shows the
-// texture's cells at v near 1.
+// Row 0 of the grid (y = -11/12) shows the texture's cells at v near 1. The
+// projection's field of view is 60 taken as radians, so the half angle is
+// 30 radians: its tangent is negative and the whole picture comes out turned
+// half around, row 0 at the top of the screen.
 void GridiObject::draw() {
     if (!m_loaded) return;
     RenderMachine* m = m_machine;
@@ -425,8 +426,6 @@ public:
     };
     CullerObject(RenderMachine* machine, const Parts& parts) : m_machine(machine), m_parts(parts) {}
     const TypeObject* type() const override { return Types::Culler(); }
-    void load() override {}
-    void unload() override {}
     void execute(CommandObject& command) override;
 
 private:
