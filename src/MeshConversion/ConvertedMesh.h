@@ -19,6 +19,8 @@ struct ConvertedMesh {
     std::vector<float> texCoords;  // u, v per vertex, or empty
     std::vector<int> faceSizes;    // corners of each face, 3 or more
     std::vector<int> indices;      // the corners of every face in turn
+    // Some of the merged meshes had normals, others none, so none are kept.
+    bool droppedPartialNormals = false;
 
     std::size_t vertexCount() const { return positions.size() / 3; }
     std::size_t faceCount() const { return faceSizes.size(); }

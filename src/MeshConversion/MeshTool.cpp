@@ -29,8 +29,8 @@ const char* const kMeshToolHelp =
     "  --flip-v          write the texture coordinate v as 1 - v: pictures load with\n"
     "                    their top row at v = 0, while modelling tools put v = 0 at\n"
     "                    the bottom, so textured models usually need this\n"
-    "  --no-normals      leave out normals (by default written; where the file has\n"
-    "                    none they are made, smooth across edges under 80 degrees)\n"
+    "  --no-normals      leave out normals (by default the file's normals are written\n"
+    "                    when it has them; the player can make them instead)\n"
     "  --no-uvs          leave out texture coordinates\n"
     "  --list            print the meshes of INPUT (index, vertices, faces, name)\n"
     "  --progress        report progress on stderr (always on for large files)\n"
@@ -174,6 +174,9 @@ int runMeshTool(const MeshToolOptions& options, std::ostream& out, std::ostream&
             return 0;
         }
         const ConvertedMesh mesh = scene.convert();
+        if (mesh.droppedPartialNormals)
+            err << "vexa-mesh: " << options.input
+                << ": not every mesh has normals, so none are written\n";
         R3DWriteOptions write;
         write.binary = options.binary;
         write.faces = options.import.triangulate ? FaceElement::Triangles : FaceElement::Polygons;

@@ -1,6 +1,5 @@
 #include "MeshConversion/SceneImport.h"
 
-#include <assimp/config.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
@@ -51,10 +50,6 @@ ImportedScene::ImportedScene(const std::string& path, const ImportOptions& optio
     m_impl->options = options;
     unsigned steps = aiProcess_JoinIdenticalVertices | aiProcess_ValidateDataStructure;
     if (options.triangulate) steps |= aiProcess_Triangulate;
-    if (options.normals) steps |= aiProcess_GenSmoothNormals;
-    // Made normals stay sharp across edges of 80 degrees or more (a box keeps
-    // its flat sides).
-    m_impl->importer.SetPropertyFloat(AI_CONFIG_PP_GSN_MAX_SMOOTHING_ANGLE, 80.0f);
     m_impl->scene = m_impl->importer.ReadFile(path, steps);
     if (m_impl->scene == nullptr) m_impl->fail(m_impl->importer.GetErrorString());
 }
@@ -150,7 +145,10 @@ ConvertedMesh ImportedScene::convert() const {
         impl.fail(pickOne ? "the mesh has no faces" : "the scene holds no mesh with faces");
     // Normals only when every vertex has one; texture coordinates when any
     // mesh has them (the others get 0, 0).
-    if (out.normals.size() != out.positions.size()) out.normals.clear();
+    if (out.normals.size() != out.positions.size()) {
+        out.droppedPartialNormals = !out.normals.empty();
+        out.normals.clear();
+    }
     if (!collected.texCoordsSeen) out.texCoords.clear();
     return out;
 }

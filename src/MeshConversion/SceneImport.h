@@ -19,7 +19,7 @@ struct ImportOptions {
     bool triangulate = true;  // false keeps quads and polygons as they are
     bool flipV = false;       // write v as 1 - v
     float scale = 1.0f;       // applied to positions after the node transforms
-    bool normals = true;      // normals are made where the file has none
+    bool normals = true;      // the file's normals, when every mesh has them
     bool texCoords = true;    // the first set of texture coordinates
 };
 
