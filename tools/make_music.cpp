@@ -350,7 +350,8 @@ bool write(const std::string& path, const std::vector<float>& frames, bool wav) 
     info.format = wav ? (SF_FORMAT_WAV | SF_FORMAT_PCM_16) : (SF_FORMAT_OGG | SF_FORMAT_VORBIS);
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr) {
-        std::fprintf(stderr, "make_music: cannot write %s: %s\n", path.c_str(), sf_strerror(nullptr));
+        std::fprintf(stderr, "make_music: cannot write %s: %s\n", path.c_str(),
+                     sf_strerror(nullptr));
         return false;
     }
     double quality = kVorbisQuality;
@@ -362,7 +363,8 @@ bool write(const std::string& path, const std::vector<float>& frames, bool wav) 
         const sf_count_t count = std::min(kWriteBlock, total - done);
         written = sf_writef_float(file, frames.data() + 2 * done, count) == count;
     }
-    if (!written) std::fprintf(stderr, "make_music: cannot write %s: %s\n", path.c_str(), sf_strerror(file));
+    if (!written)
+        std::fprintf(stderr, "make_music: cannot write %s: %s\n", path.c_str(), sf_strerror(file));
     return sf_close(file) == 0 && written;
 }
 

@@ -163,8 +163,7 @@ int runMeshTool(const MeshToolOptions& options, std::ostream& out, std::ostream&
     try {
         const std::uintmax_t inputBytes = fileSize(options.input);
         if (options.progress || inputBytes >= kLargeInput)
-            err << "vexa-mesh: reading " << options.input << " (" << (inputBytes >> 10)
-                << " KB)\n";
+            err << "vexa-mesh: reading " << options.input << " (" << (inputBytes >> 10) << " KB)\n";
         const ImportedScene scene(options.input, options.import);
         if (options.list) {
             const auto meshes = scene.meshes();
@@ -180,16 +179,15 @@ int runMeshTool(const MeshToolOptions& options, std::ostream& out, std::ostream&
         R3DWriteOptions write;
         write.binary = options.binary;
         write.faces = options.import.triangulate ? FaceElement::Triangles : FaceElement::Polygons;
-        const bool report =
-            options.progress || mesh.vertexCount() + mesh.faceCount() >= kLargeRows;
+        const bool report = options.progress || mesh.vertexCount() + mesh.faceCount() >= kLargeRows;
         if (report)
             write.progress = [&](int percent) {
                 err << "vexa-mesh: writing " << options.output << ": " << percent << "%\n";
             };
         writeR3D(mesh, options.output, write);
         if (report)
-            err << "vexa-mesh: wrote " << mesh.vertexCount() << " vertices and "
-                << mesh.faceCount() << (options.import.triangulate ? " triangles" : " polygons")
+            err << "vexa-mesh: wrote " << mesh.vertexCount() << " vertices and " << mesh.faceCount()
+                << (options.import.triangulate ? " triangles" : " polygons")
                 << (mesh.hasNormals() ? ", normals" : "")
                 << (mesh.hasTexCoords() ? ", texture coordinates" : "") << "\n";
         return 0;

@@ -128,8 +128,7 @@ void ImportedScene::Impl::appendNode(const aiNode& node, const aiMatrix4x4& pare
     const aiMatrix4x4 transform = parent * node.mTransformation;
     for (unsigned i = 0; i < node.mNumMeshes; ++i)
         append(*scene->mMeshes[node.mMeshes[i]], transform, out);
-    for (unsigned i = 0; i < node.mNumChildren; ++i)
-        appendNode(*node.mChildren[i], transform, out);
+    for (unsigned i = 0; i < node.mNumChildren; ++i) appendNode(*node.mChildren[i], transform, out);
 }
 
 ConvertedMesh ImportedScene::convert() const {
