@@ -50,13 +50,11 @@ protected:
     // A rectangle in clip space at depth z, counter-clockwise on screen
     // unless `clockwise`: a fan of two triangles, or two listed triangles when
     // `indices` are given. u runs left to right, v from the top (v = 0) to
-    // the bottom (v = 1); `color` is the diffuse colour; the normal is -z,
-    // towards the viewer.
+    // the bottom (v = 1); `color` is the diffuse colour.
     void drawRect(float x0, float y0, float x1, float y1, const Color& color, float z = 0,
                   bool clockwise = false, IndexStream* indices = nullptr) {
         std::unique_ptr<VertexDeclaration> declaration(machine().createVertexDeclaration());
         declaration->append(VertexElement::POSITION, 2, 0);
-        declaration->append(VertexElement::NORMAL, 2, 0);
         declaration->append(VertexElement::COLOR, 3, 0);
         declaration->append(VertexElement::TEXCOORD, 1, 0);
         float corners[4][4] = {{x0, y0, 0, 1}, {x1, y0, 1, 1}, {x1, y1, 1, 0}, {x0, y1, 0, 0}};
@@ -65,8 +63,8 @@ protected:
             machine().createVertexStream(4, declaration->stride(), 0));
         float* vertex = static_cast<float*>(stream->lock(0u));
         for (const auto& corner : corners) {
-            const float values[12] = {corner[0], corner[1], z,       0,       0,         -1,
-                                      color.r,   color.g,   color.b, color.a, corner[2], corner[3]};
+            const float values[9] = {corner[0], corner[1], z,         color.r,  color.g,
+                                     color.b,   color.a,   corner[2], corner[3]};
             for (float value : values) *vertex++ = value;
         }
         stream->unlock();

@@ -100,6 +100,32 @@ TEST_F(FragmentLibraryTest, EveryRequestedFragmentExistsAndEveryProgramCompiles)
     EXPECT_EQ(requested, library);
 }
 
+// A quad at depth 0 facing the camera (normal towards -z) over the window
+// moved by `shift` along x, drawn under `material`.
+void drawLitQuad(RenderMachine& machine, MaterialObject* material, float shift) {
+    Matrix identity, world;
+    world.at(0, 3) = shift;
+    machine.setMatrix(&identity, MATRIX_PROJECTION);
+    machine.setMatrix(&identity, MATRIX_VIEW);
+    machine.setMatrix(&world, MATRIX_WORLD);
+    std::unique_ptr<VertexDeclaration> declaration(machine.createVertexDeclaration());
+    declaration->append(VertexElement::POSITION, 2, 0);
+    declaration->append(VertexElement::NORMAL, 2, 0);
+    std::unique_ptr<VertexStream> stream(machine.createVertexStream(4, declaration->stride(), 0));
+    float* vertex = static_cast<float*>(stream->lock(0u));
+    const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    for (const auto& c : corners)
+        for (float value : {c[0], c[1], 0.0f, 0.0f, 0.0f, -1.0f}) *vertex++ = value;
+    stream->unlock();
+    Testing::send(material, CommandKinds::Draw());
+    machine.setVertexDeclaration(declaration.get());
+    machine.setVertexStream(stream.get(), 0);
+    machine.drawPrimitive(TRIANGLE_FAN, 0, 2);
+    machine.setVertexDeclaration(nullptr);
+    machine.setVertexStream(nullptr, 0);
+    Testing::send(material, CommandKinds::Disable());
+}
+
 // The basic calculation: base * (luminosity + diffuse * max(0, N.L) * light),
 // with N.L the same at every corner of the quad. The point light sits one
 // unit in front of the quad's centre, so it reaches the generator's
@@ -132,15 +158,7 @@ TEST_F(FragmentLibraryTest, GeneratedShaderLightsAFlatSurfaceAsTheFormulaSays) {
         material->load();
         const Color black{0, 0, 0, 0};
         machine().clear(CLEAR_COLOR, &black, 1, 0);
-        // The window's quad, facing the camera and moved by `shift` along x.
-        Matrix identity, world;
-        world.at(0, 3) = shift;
-        machine().setMatrix(&identity, MATRIX_PROJECTION);
-        machine().setMatrix(&identity, MATRIX_VIEW);
-        machine().setMatrix(&world, MATRIX_WORLD);
-        Testing::send(material, CommandKinds::Draw());
-        drawQuad();
-        Testing::send(material, CommandKinds::Disable());
+        drawLitQuad(machine(), material, shift);
         std::array<int, 4> expected{0, 0, 0, 255};
         for (int i = 0; i < 3; ++i) {
             const float lit = basic->baseColor[i] *
