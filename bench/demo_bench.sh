@@ -2,14 +2,19 @@
 # The bundled production in demo/, played as a user sees it, headless:
 #
 # - time to first frame: wall time of the capture tool asked for one frame
-#   (start-up, script parse, window, texture loads, one frame, one PNG
-#   written); best of three runs, so the file cache is warm for all but the
-#   first.
-# - frames per second: the player itself runs the production's 20 seconds
-#   on the real clock, and its Speedometer prints a line every 5 seconds
-#   ("FPS: <last interval>, min: ..., avg: <since start>, max: ...").
+#   (start-up, script parse, window, every load the show makes at 0 s, one
+#   frame, one PNG written); best of three runs, so the file cache is warm
+#   for all but the first.
+# - frames per second: the player itself plays the whole show on its music
+#   clock with `bench = 1` on its command line, which makes it print the
+#   show's time of every frame. Per scene: its frames over its length, and
+#   its longest frame (the gap to the next frame's time; the first frame of
+#   the show, which makes every load, counts in the intro). The scene names
+#   and start times come from the table at the top of demo/Ini/demo.ini.
+# - processor time: user and system seconds of the player's whole run (all
+#   of its threads, the rasterizer's included) per second of show.
 #
-# The whole script takes about 22 seconds when the player keeps time.
+# The whole script takes about 80 seconds when the player keeps time.
 #
 # usage: demo_bench.sh BUILD_DIR
 set -euo pipefail
@@ -38,24 +43,49 @@ done
 first=$(sort -g "$work/first" | head -n 1)
 printf 'time to first frame: %.3f s (best of 3: %s)\n' "$first" "$(sort -g "$work/first" | tr '\n' ' ' | xargs printf '%.3f ')"
 
-# The production stops itself at 20 s; the timeout only guards against a
-# hang. The wall time and the peak memory of the run are printed as well:
-# a player that queues frames faster than the rasterizer finishes them
-# shows high rates, a run longer than 20 s and a growing memory.
+# The scenes: "//   8 s  knot     ..." lines of the table in demo.ini.
+sed -n 's|^//  *\([0-9][0-9]*\) s  \([a-z][a-z]*\) .*|\1 \2|p' Ini/demo.ini > "$work/scenes"
+scenes=$(wc -l < "$work/scenes")
+[ "$scenes" -gt 0 ] || { echo "demo_bench: no scene table in Ini/demo.ini"; exit 1; }
+
+# The production stops itself at its end; the timeout only guards against a
+# hang. A player that queues frames faster than the rasterizer finishes them
+# would show high rates, a run longer than the show and a growing memory,
+# so the wall time and the peak memory are printed as well.
 [ -x /usr/bin/time ] || { echo "demo_bench: /usr/bin/time missing (run make setup)"; exit 1; }
 start=$(date +%s.%N)
 status=0
-/usr/bin/time -f %M -o "$work/play.mem" timeout -k 5 60 "$player" > "$work/play.out" 2> "$work/play.err" ||
-  status=$?
+/usr/bin/time -f '%M %U %S' -o "$work/play.time" timeout -k 5 150 "$player" bench = 1 \
+  > "$work/play.out" 2> "$work/play.err" || status=$?
 end=$(date +%s.%N)
-if [ "$status" -ne 0 ]; then
+if [ "$status" -ne 0 ] || [ -s "$work/play.err" ]; then
   echo "demo_bench: the player ended with status $status:"
   cat "$work/play.err"
 fi
-grep '^FPS:' "$work/play.out" > "$work/fps" || { echo "demo_bench: no Speedometer line"; exit 1; }
-sed 's/^/  /' "$work/fps"
-# The last line: its avg covers the whole run, min and max the 5 s intervals.
-IFS=', ' read -r _ _ _ min _ avg _ max < <(tail -n 1 "$work/fps")
-printf 'frames per second at 640x480: avg %.1f (5 s intervals: min %.1f, max %.1f)\n' "$avg" "$min" "$max"
-awk -v a="$start" -v b="$end" -v kb="$(tail -n 1 "$work/play.mem")" \
-  'BEGIN { printf "the 20 s production took %.1f s of wall time; peak memory %.0f MB\n", b - a, kb / 1024 }'
+sed -n 's/^command time: //p' "$work/play.out" > "$work/times"
+[ -s "$work/times" ] || { echo "demo_bench: no frame times"; exit 1; }
+show=$(awk '/^syncronizer/ { for (i = 1; i <= NF; i++) if ($i == "stop") print $(i + 2) }' Ini/demo.ini)
+echo "frames per second at 640x480, per scene (and its longest frame):"
+awk -v show="$show" '
+  NR == FNR { start[n] = $1; name[n++] = $2; next }
+  { t[m++] = $1 }
+  END {
+    for (k = 0; k < n; k++) {
+      to = k + 1 < n ? start[k + 1] : show
+      frames = 0; longest = 0
+      for (i = 0; i < m; i++) {
+        if (t[i] < start[k] || t[i] >= to) continue
+        frames++
+        gap = (i + 1 < m ? t[i + 1] : show) - t[i]
+        if (gap > longest) longest = gap
+      }
+      fps = frames / (to - start[k])
+      printf "  %3d s  %-8s %6.1f  (longest frame %4.0f ms)\n", start[k], name[k], fps, longest * 1000
+      if (k == 0 || fps < slowest) { slowest = fps; slow = name[k] }
+    }
+    printf "slowest scene: %s at %.1f frames per second\n", slow, slowest
+    printf "frames per second over the whole show: %.1f (%d frames)\n", m / show, m
+  }' "$work/scenes" "$work/times"
+read -r kb user system < "$work/play.time"
+awk -v a="$start" -v b="$end" -v kb="$kb" -v u="$user" -v s="$system" -v show="$show" \
+  'BEGIN { printf "the %g s show took %.1f s of wall time and %.1f s of processor time (%.2f per second of show); peak memory %.0f MB\n", show, b - a, u + s, (u + s) / show, kb / 1024 }'

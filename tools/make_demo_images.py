@@ -83,6 +83,45 @@ def sky(x, y, z):
     return tuple(min(255, b + 90 * line + 255 * sun) for b in base) + (255,)
 
 
+# Letters of the title, five by seven cells each; '#' is ink.
+GLYPHS = {
+    "V": ["#...#", "#...#", "#...#", "#...#", ".#.#.", ".#.#.", "..#.."],
+    "E": ["#####", "#....", "#....", "####.", "#....", "#....", "#####"],
+    "X": ["#...#", "#...#", ".#.#.", "..#..", ".#.#.", "#...#", "#...#"],
+    "A": [".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"],
+}
+
+
+def title(text, width, height):
+    """The text in block letters with soft edges and a glow, white on
+    transparent, centred; each letter cell is a rounded square."""
+    cell = min(width / (6 * len(text)), height / 9)
+    left = (width - cell * (6 * len(text) - 1)) / 2
+    top = (height - cell * 7) / 2
+    ink = set()
+    for n, letter in enumerate(text):
+        for row, line in enumerate(GLYPHS[letter]):
+            for col, mark in enumerate(line):
+                if mark == "#":
+                    ink.add((6 * n + col, row))
+
+    def pixel(x, y):
+        u, v = (x + 0.5 - left) / cell, (y + 0.5 - top) / cell
+        near = 9.0
+        for cu in range(int(math.floor(u)) - 2, int(math.floor(u)) + 3):
+            for cv in range(int(math.floor(v)) - 2, int(math.floor(v)) + 3):
+                if (cu, cv) in ink:
+                    dx = max(abs(u - cu - 0.5) - 0.46, 0.0)
+                    dy = max(abs(v - cv - 0.5) - 0.46, 0.0)
+                    near = min(near, math.hypot(dx, dy))
+        body = max(0.0, min(1.0, (0.12 - near) * cell / 1.5 + 0.5))
+        glow = 0.45 * max(0.0, 1 - near / 1.6) ** 2
+        a = max(body, glow)
+        warm = body + (1 - body) * 0.5
+        return (255 * warm, 255 * (0.75 + 0.25 * body), 255, 255 * a)
+    return pixel
+
+
 def cube_face(index, size):
     direction = CUBE_FACES[index]
 
@@ -98,6 +137,8 @@ def main():
     out.mkdir(parents=True, exist_ok=True)
     png(out / "logo.png", 128, 128, logo)
     png(out / "star.png", 64, 64, star)
+    png(out / "white.png", 4, 4, lambda x, y: (255, 255, 255, 255))
+    png(out / "title.png", 256, 64, title("VEXA", 256, 64))
     for index, name in enumerate(["px", "nx", "py", "ny", "pz", "nz"]):
         png(out / f"sky_{name}.png", 128, 128, cube_face(index, 128))
 
