@@ -83,6 +83,28 @@ def sky(x, y, z):
     return tuple(min(255, b + 90 * line + 255 * sun) for b in base) + (255,)
 
 
+def ribbon(x, y):
+    """Across a ribbon: bright in the middle, fading to nothing at both edges."""
+    u = (x + 0.5) / 64
+    glow = math.sin(math.pi * u) ** 3
+    return (255 * glow, 255 * glow, 255 * glow, 255 * glow)
+
+
+def picture(x, y):
+    """A warm sun low over cool bands, ringed, with a diagonal weave; for
+    the tiles, the cells and the warp."""
+    u, v = (x + 0.5) / 128 - 1, (y + 0.5) / 128 - 1
+    r = math.hypot(u, v + 0.25)
+    sun = max(0.0, 1 - r / 0.45)
+    rings = 0.5 + 0.5 * math.cos(r * 28)
+    weave = 0.5 + 0.5 * math.sin((u + v) * 14) * math.sin((u - v) * 14)
+    sky = (40 + 120 * (1 - (v + 1) / 2), 30 + 60 * weave, 110 + 100 * (v + 1) / 2)
+    warm = (255, 170 + 60 * rings, 60 + 80 * rings)
+    k = min(1.0, sun * 2.2)
+    return tuple(sky[i] * (1 - k) + warm[i] * k + 40 * rings * (1 - k) * (i == 0)
+                 for i in range(3)) + (255,)
+
+
 # Letters of the title, five by seven cells each; '#' is ink.
 GLYPHS = {
     "V": ["#...#", "#...#", "#...#", "#...#", ".#.#.", ".#.#.", "..#.."],
@@ -139,6 +161,8 @@ def main():
     png(out / "star.png", 64, 64, star)
     png(out / "white.png", 4, 4, lambda x, y: (255, 255, 255, 255))
     png(out / "title.png", 256, 64, title("VEXA", 256, 64))
+    png(out / "ribbon.png", 64, 2, ribbon)
+    png(out / "picture.png", 256, 256, picture)
     for index, name in enumerate(["px", "nx", "py", "ny", "pz", "nz"]):
         png(out / f"sky_{name}.png", 128, 128, cube_face(index, 128))
 
