@@ -177,6 +177,19 @@ Matrix translation(float x) {
     return m;
 }
 
+// A bias acts only while polygon offsetting is on; the constant is the
+// offset in units and the slope-scaled part the factor.
+TEST_F(RenderMachineGLTest, DepthBiasSwitchesPolygonOffsetWithItsValue) {
+    machine().setDepthBias(2, 0.5f);
+    GLfloat units = 0, factor = 0;
+    glGetFloatv(GL_POLYGON_OFFSET_UNITS, &units);
+    glGetFloatv(GL_POLYGON_OFFSET_FACTOR, &factor);
+    EXPECT_TRUE(glIsEnabled(GL_POLYGON_OFFSET_FILL) && glIsEnabled(GL_POLYGON_OFFSET_LINE));
+    EXPECT_TRUE(units == 2.0f && factor == 0.5f) << units << " " << factor;
+    machine().setDepthBias(0, 0);
+    EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_FILL) || glIsEnabled(GL_POLYGON_OFFSET_POINT));
+}
+
 // A quad at the origin moved by 1 and then halved lands at 0.5, not at 1.
 TEST_F(RenderMachineGLTest, ModelviewAppliesWorldBeforeView) {
     const Matrix world = translation(1);
