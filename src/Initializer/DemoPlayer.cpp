@@ -19,7 +19,7 @@ static const char* const kUnit = "Initializer/DemoPlayer";
 DemoPlayer::DemoPlayer() = default;
 
 DemoPlayer::~DemoPlayer() {
-    if (m_window && m_window->listener() == this) m_window->setListener(nullptr);
+    releaseObjects();
     m_archive.reset();
     m_archiveData.reset();
 }
@@ -55,7 +55,10 @@ void DemoPlayer::startup(int argc, const char* const* argv) {
     if (m_window) m_window->setListener(this);
     m_graphicsSystem->addRef();
 
-    IniObject* initialization = parser->lookup("initialization");
+    // Held until start-up ends, whether it ends well or not.
+    auto releaseHeld = [](IniObject* object) { object->release(); };
+    std::unique_ptr<IniObject, decltype(releaseHeld)> initialization(
+        parser->lookup("initialization"), releaseHeld);
     if (initialization) initialization->addRef();
 
     m_events = parser->lookup("events");
@@ -80,7 +83,7 @@ void DemoPlayer::startup(int argc, const char* const* argv) {
     if (initialization) {
         SimpleCommand update(0.0f, CommandKinds::Update());
         initialization->execute(update);
-        initialization->release();
+        initialization.reset();
         collectGarbage();
     }
 }
@@ -110,22 +113,26 @@ void DemoPlayer::run(Syncronizer* clock) {
         if (m_window) m_window->processMessages();
         if (!m_running) break;
     }
+    releaseObjects();
+}
 
-    m_events->release();
-    m_events = nullptr;
-    m_syncronizer->release();
-    m_syncronizer = nullptr;
+// Lets go of the script's objects, the graphics system last so that every
+// device resource is freed while its machine still exists. Runs after the
+// loop, and from the destructor when an error ended start-up or the loop.
+void DemoPlayer::releaseObjects() {
     m_clock = nullptr;
-    if (m_mouseHandler) m_mouseHandler->release();
-    m_mouseHandler = nullptr;
-    if (m_keyboardHandler) m_keyboardHandler->release();
-    m_keyboardHandler = nullptr;
+    for (IniObject** held : {&m_events, &m_mouseHandler, &m_keyboardHandler}) {
+        if (*held) (*held)->release();
+        *held = nullptr;
+    }
+    if (m_syncronizer) m_syncronizer->release();
+    m_syncronizer = nullptr;
     collectGarbage();
 
     if (m_window && m_window->listener() == this) m_window->setListener(nullptr);
     m_window = nullptr;
     m_renderMachine = nullptr;
-    m_graphicsSystem->release();
+    if (m_graphicsSystem) m_graphicsSystem->release();
     m_graphicsSystem = nullptr;
     collectGarbage();
 }

@@ -40,6 +40,7 @@ public:
     Syncronizer* timeSource() const;
 
 private:
+    void releaseObjects();
     void sendMouse(unsigned buttons, int x, int y);
 
     GraphicsSystemObject* m_graphicsSystem = nullptr;

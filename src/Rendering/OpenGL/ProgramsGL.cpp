@@ -20,6 +20,14 @@ GLuint& lastBound(GLenum target) {
     return target == GL_VERTEX_PROGRAM_ARB ? s_vertexProgram : s_fragmentProgram;
 }
 
+// The shader program the machine has set on each target, if any.
+const ProgramGL* s_vertexInUse = nullptr;
+const ProgramGL* s_fragmentInUse = nullptr;
+
+const ProgramGL*& inUse(GLenum target) {
+    return target == GL_VERTEX_PROGRAM_ARB ? s_vertexInUse : s_fragmentInUse;
+}
+
 }  // namespace
 
 void bindProgramGL(GLenum target, GLuint name) {
@@ -31,10 +39,23 @@ void bindProgramGL(GLenum target, GLuint name) {
 
 GLuint boundProgramGL(GLenum target) { return lastBound(target); }
 
+void useProgramGL(GLenum target, const ProgramGL* program) {
+    inUse(target) = program;
+    if (!program) {
+        GL_CHECK(glDisable(target));
+        return;
+    }
+    GL_CHECK(glEnable(target));
+    bindProgramGL(target, program->name());
+}
+
+const ProgramGL* programInUseGL(GLenum target) { return inUse(target); }
+
 void resetProgramBindingsGL() {
     for (GLenum target : {GL_VERTEX_PROGRAM_ARB, GL_FRAGMENT_PROGRAM_ARB}) {
         GL_CHECK(gl().glBindProgramARB(target, 0));
         lastBound(target) = 0;
+        inUse(target) = nullptr;
     }
 }
 
@@ -76,8 +97,14 @@ ProgramGL::ProgramGL(GLenum target, const char* text) : m_target(target) {
     VEXA_THROW(RenderMachineException, message);
 }
 
-// Deleting a bound program makes the driver bind program 0 in its place.
+// Deleting a bound program makes the driver bind program 0 in its place; a
+// program still in use is taken out of use first, so the next draw runs the
+// fixed stages instead of an enabled target with no program.
 ProgramGL::~ProgramGL() {
+    if (inUse(m_target) == this) {
+        inUse(m_target) = nullptr;
+        glDisable(m_target);
+    }
     if (lastBound(m_target) == m_name) lastBound(m_target) = 0;
     gl().glDeleteProgramsARB(1, &m_name);
 }

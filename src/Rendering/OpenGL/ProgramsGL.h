@@ -18,6 +18,12 @@ GLuint boundProgramGL(GLenum target);
 // the device agree on that.
 void resetProgramBindingsGL();
 
+class ProgramGL;
+// Sets the shader program of a target (null: none, the target disabled). A
+// program destroyed while set is unset, so no one draws with a dead program.
+void useProgramGL(GLenum target, const ProgramGL* program);
+const ProgramGL* programInUseGL(GLenum target);
+
 // The failure text of a program that does not load: the position, the
 // driver's error string, and the program with " ^^^ " inserted at the
 // position (clamped to the text).

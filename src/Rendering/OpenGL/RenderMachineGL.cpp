@@ -188,9 +188,8 @@ template <typename Draw>
 void RenderMachineGL::drawWithState(int baseVertex, Draw&& draw) {
     static const VertexDeclaration kEmpty;
     m_arrays.bind(m_declaration ? *m_declaration : kEmpty, m_streams, baseVertex);
-    if (m_pixelShader) {
-        GL_CHECK(glEnable(GL_FRAGMENT_PROGRAM_ARB));
-        bindProgramGL(GL_FRAGMENT_PROGRAM_ARB, m_pixelShader->program().name());
+    if (const ProgramGL* pixelShader = programInUseGL(GL_FRAGMENT_PROGRAM_ARB)) {
+        useProgramGL(GL_FRAGMENT_PROGRAM_ARB, pixelShader);
     } else {
         applyCombinersGL(*m_combiners);
     }
@@ -364,13 +363,8 @@ VertexShader* RenderMachineGL::createVertexShader(const char* text) {
 }
 
 void RenderMachineGL::setVertexShader(VertexShader* shader) {
-    m_vertexShader = static_cast<VertexShaderGL*>(shader);
-    if (!m_vertexShader) {
-        GL_CHECK(glDisable(GL_VERTEX_PROGRAM_ARB));
-        return;
-    }
-    GL_CHECK(glEnable(GL_VERTEX_PROGRAM_ARB));
-    bindProgramGL(GL_VERTEX_PROGRAM_ARB, m_vertexShader->program().name());
+    useProgramGL(GL_VERTEX_PROGRAM_ARB,
+                 shader ? &static_cast<VertexShaderGL*>(shader)->program() : nullptr);
 }
 
 void RenderMachineGL::setVertexConstantF(int first, const float* values, int count) {
@@ -399,16 +393,15 @@ PixelShader* RenderMachineGL::createPixelShader(const char* text) {
     return new PixelShaderGL(text);
 }
 
+bool RenderMachineGL::pixelShaderActive() const {
+    return programInUseGL(GL_FRAGMENT_PROGRAM_ARB) != nullptr;
+}
+
 // A null shader hands the fragment stage back to the combiners, which
 // decide at the next draw whether their own program runs.
 void RenderMachineGL::setPixelShader(PixelShader* shader) {
-    m_pixelShader = static_cast<PixelShaderGL*>(shader);
-    if (!m_pixelShader) {
-        GL_CHECK(glDisable(GL_FRAGMENT_PROGRAM_ARB));
-        return;
-    }
-    GL_CHECK(glEnable(GL_FRAGMENT_PROGRAM_ARB));
-    bindProgramGL(GL_FRAGMENT_PROGRAM_ARB, m_pixelShader->program().name());
+    useProgramGL(GL_FRAGMENT_PROGRAM_ARB,
+                 shader ? &static_cast<PixelShaderGL*>(shader)->program() : nullptr);
 }
 
 void RenderMachineGL::setPixelConstantF(int first, const float* values, int count) {

@@ -158,7 +158,7 @@ public:
     void setTextureScale(int stage, float s, float t);
     // Whether a script pixel shader is bound (it takes precedence over the
     // combiners).
-    bool pixelShaderActive() const { return m_pixelShader != nullptr; }
+    bool pixelShaderActive() const;
     bool isInitialized() const { return m_initialized; }
     // Stencil state as the machine records it (OpenGL values), for checks.
     GLenum frontFaceWinding() const { return m_frontFace; }
@@ -182,8 +182,6 @@ private:
     VertexDeclaration* m_declaration = nullptr;
     IndexStreamGL* m_indexStream = nullptr;
     VertexStreamGL* m_streams[kMaxVertexStreams] = {};
-    VertexShaderGL* m_vertexShader = nullptr;
-    PixelShaderGL* m_pixelShader = nullptr;
 
     int m_viewportWidth = 1;
     int m_viewportHeight = 1;

@@ -242,6 +242,14 @@ TEST_F(RenderMachineGLTest, ProgramsReplaceFixedFunctionUntilUnset) {
     expectPixel(kMid, kMid, {255, 255, 0, 255}, "fragment program colour");
     drawQuad(kBlue);
     expectPixel(kMid, kMid, {0, 0, 255, 255}, "fixed function again");
+
+    // Programs destroyed while set leave the fixed stages, not a dead program.
+    machine().setVertexShader(vertexShader.get());
+    machine().setPixelShader(pixelShader.get());
+    vertexShader.reset();
+    pixelShader.reset();
+    drawQuad(kGreen);
+    expectPixel(kMid, kMid, {0, 255, 0, 255}, "fixed function after the programs are gone");
 }
 
 // The driver decides the position it reports; the message must show it,
