@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -226,6 +228,34 @@ TEST_F(GoldenTest, SceneRenderedIntoATextureStaysUpright) {
         EXPECT_EQ(colourAt(m_lastFolder / "frames" / "frame_000000.png", x, y),
                   x > 32 && y < 24 ? "111" : "000")
             << x << "," << y;
+}
+
+// A SinSphere scaled by 0.4 and seen along z covers the pixels where the
+// field, at its lowest along the line of sight, is below 0.
+TEST_F(GoldenTest, SinSphereCoversTheOutlineItsFieldPredicts) {
+    Production production = demo(
+        "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 }\n"
+        "syncronizer = Syncronizer { start = 0 stop = 0.1 }  fit = LwTransform { sx = 0.4 sy = "
+        "0.4 sz = 0.4 }\n"
+        "sphere = TriangulateMesh { function = SinSphere { phases = < 0 0 0 > } voxelsize = 0.1\n"
+        "  primitive_max = 100000 vertex_max = 65536 }\n"
+        "events = EventList ( ( 0 1 ) graphicsSystem ClearScreen { color = < 0 0 0 1 > }\n"
+        "  ( 0 1 ) fit SetTransform ()  ( 0 1 ) sphere Update ()  ( 0 1 ) sphere Draw ()\n"
+        "  ( 0 1 ) MainWindow { } Draw () )\n");
+    production.arguments = {"--fps", "2", "--out", "frames"};
+    ASSERT_EQ(play(production, VEXA_CAPTURE_BINARY).status, 0);
+    auto term = [](double t) { return std::sin(4 * t) + t * t; };
+    double lowest = 1e9;
+    for (double z = -2.5; z <= 2.5; z += 1e-4) lowest = std::min(lowest, term(z));
+    for (int y = 0; y < 48; y += 2)
+        for (int x = 0; x < 64; x += 2) {
+            const double f =
+                term(((x + 0.5) / 32 - 1) / 0.4) + term((1 - (y + 0.5) / 24) / 0.4) + lowest - 1;
+            if (std::fabs(f) < 0.8) continue;  // near the outline
+            EXPECT_EQ(colourAt(m_lastFolder / "frames" / "frame_000000.png", x, y),
+                      f < 0 ? "111" : "000")
+                << x << "," << y;
+        }
 }
 
 }  // namespace

@@ -143,12 +143,6 @@ const ScriptError kErrors[] = {
                          "Name 'x' is not defined.")}},
     {graphics("x = State { cullingMode = 3 }"),
      {kFunction, "cullingMode must be 1 (counter-clockwise) or 2 (clockwise)."}},
-    {graphics(
-         "x = TriangulateMesh { function = 1 voxelsize = 1 primitive_max = 1 vertex_max = 1 }"),
-     {kFatal, evaluating(1,
-                         "TriangulateMesh { function -> 1, primitive_max -> 1, vertex_max -> 1, "
-                         "voxelsize -> 1,}",
-                         "function is Number. TriangulateInput was expected.")}},
     {graphics("x = TriangulateMesh { function = SinSphere { phases = < 0 0 0 > } voxelsize = "
               "0.004 primitive_max = 1 vertex_max = 1 }"),
      {kFunction, "voxelsize must be above 0 and give at most 1024 cells along an axis."}},

@@ -12,13 +12,11 @@ namespace Vexa {
 namespace {
 
 using Testing::Lines;
-using Testing::send;
 
 class ImplicitSurfaces : public Testing::RecordingScriptTest {
 protected:
     std::string script() override {
-        return "w = TestAnimatedNumber 0\n"
-               "balls = MetaCubes ( < 0 0 0 > w )\n"
+        return "w = TestAnimatedNumber 0  balls = MetaCubes ( < 0 0 0 > w )\n"
                "mesh = TriangulateMesh { function = SinSphere { phases = < 0 0 0 > }\n"
                "  voxelsize = 0.25 primitive_max = 1e9 vertex_max = 100000 }\n"
                "few = TriangulateMesh { function = balls voxelsize = 0.25 vertex_max = 2000\n"
@@ -26,70 +24,49 @@ protected:
                "small = TriangulateMesh { function = balls voxelsize = 0.25 vertex_max = 320\n"
                "  primitive_max = 1000 }\n";
     }
-    TriangulateMesh& primitive(const char* name) {
+    const TriangulateMesh& mesh() {
         return *static_cast<TriangulateMesh*>(
-            static_cast<MeshObject*>(parser().lookup(name))->primitive());
+            static_cast<MeshObject*>(parser().lookup("mesh"))->primitive());
     }
     std::string updated(const char* name) {
         return Testing::printed(parser().lookup(name), SimpleCommand(0, CommandKinds::Update()));
     }
+    std::string drawCall(int first, int count) {
+        return "drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, " + std::to_string(mesh().vertexCount()) +
+               ", " + std::to_string(3 * first) + ", " + std::to_string(count) + ")";
+    }
 };
 
-// Load makes the buffers once, the vertex count clamped to what 16-bit
-// indices reach and the triangle count to what those vertices can form;
-// Update refills them and Draw draws what it made; Unload deletes them.
-TEST_F(ImplicitSurfaces, MakesClampedBuffersOnLoadAndRefillsThemOnUpdate) {
+// Load makes the buffers, the vertices clamped to what 16-bit indices reach
+// and the triangles to what those vertices can form.
+// RangeDraw draws truncate((end - start) × count) triangles from truncate(
+// count × start) on, start raised to 0 and end lowered to 1, reading the
+// fractions when it runs.
+TEST_F(ImplicitSurfaces, DrawsTheRangeOfTheTrianglesMadeOnUpdate) {
     EXPECT_EQ(
         calls("mesh", CommandKinds::Load()),
         (Lines{"createVertexStream(65536, 24, 5) -> vbuf1", "createIndexStream(655362, 0) -> ibuf1",
                "createVertexDeclaration() -> decl1"}));
-    EXPECT_EQ(calls("mesh", CommandKinds::Load()), Lines{});
-    EXPECT_EQ(calls("mesh", CommandKinds::Update()),
-              (Lines{"ibuf1.lock(8192)", "vbuf1.lock(8192)", "ibuf1.unlock()", "vbuf1.unlock()"}));
-    const TriangulateMesh& mesh = primitive("mesh");
-    EXPECT_GT(mesh.triangleCount(), 1000);
-    EXPECT_EQ(
-        calls("mesh", CommandKinds::Draw()),
-        (Lines{"setVertexDeclaration(decl1)", "setVertexStream(vbuf1, 0)", "setIndexStream(ibuf1)",
-               "drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, " + std::to_string(mesh.vertexCount()) +
-                   ", 0, " + std::to_string(mesh.triangleCount()) + ")"}));
-    EXPECT_EQ(calls("mesh", CommandKinds::Unload()),
-              (Lines{"delete decl1", "delete vbuf1", "delete ibuf1"}));
-    EXPECT_EQ(calls("mesh", CommandKinds::Draw()), Lines{});
-}
-
-// RangeDraw draws from truncate(count × start) on, truncate((end - start) ×
-// count) triangles, with start raised to 0 and end lowered to 1; the fractions
-// are read when the command runs.
-TEST_F(ImplicitSurfaces, RangeDrawDrawsTheFractionOfTheTriangles) {
-    send(parser().lookup("mesh"), CommandKinds::Update());
-    const int n = primitive("mesh").triangleCount();
+    Testing::send(parser().lookup("mesh"), CommandKinds::Update());
+    const int n = mesh().triangleCount();
     auto* start = new NumberObject(0);
     auto* end = new NumberObject(0);
     RangeDrawCommand range(0, start, end);
     const struct {
         float start, end;
-        int first, count;  // count 0: nothing drawn
-    } cases[] = {
-        {0, 0.5f, 0, n / 2},  {0.5f, 2, n / 2, n / 2},
-        {-1, 0.5f, 0, n / 2}, {0.25f, 0.5f, n / 4, n / 4},
-        {1, 1, 0, 0},         {0, 0, 0, 0},
-    };
+        std::string call;  // empty: nothing drawn
+    } cases[] = {{0, 1, drawCall(0, n)},
+                 {0, 0.5f, drawCall(0, n / 2)},
+                 {0.5f, 2, drawCall(n / 2, n / 2)},
+                 {-1, 0.5f, drawCall(0, n / 2)},
+                 {1, 1, ""}};
     for (const auto& c : cases) {
         start->setValue(c.start);
         end->setValue(c.end);
         m_machine->clearLog();
         parser().lookup("mesh")->execute(range);
         const Lines log = m_machine->takeLog();
-        if (c.count == 0) {
-            EXPECT_EQ(log, Lines{}) << c.start << " " << c.end;
-            continue;
-        }
-        ASSERT_EQ(log.size(), 4u) << c.start << " " << c.end;
-        EXPECT_EQ(log[3], "drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, " +
-                              std::to_string(primitive("mesh").vertexCount()) + ", " +
-                              std::to_string(3 * c.first) + ", " + std::to_string(c.count) + ")")
-            << c.start << " " << c.end;
+        EXPECT_EQ(log.empty() ? "" : log.back(), c.call) << c.start << " " << c.end;
     }
 }
 
@@ -100,7 +77,7 @@ TEST_F(ImplicitSurfaces, RangeDrawDrawsTheFractionOfTheTriangles) {
 TEST_F(ImplicitSurfaces, OverflowIsReportedOnEveryUpdateAndDrawsNothing) {
     EXPECT_EQ(updated("small"), "");
     EXPECT_EQ(calls("small", CommandKinds::Draw()).size(), 4u);
-    send(parser().lookup("w"), CommandKinds::Update(), 0.002f);
+    Testing::send(parser().lookup("w"), CommandKinds::Update(), 0.002f);
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(updated("small"), "Triangulate: Too many vertices!\n");
         EXPECT_EQ(updated("few"), "Triangulate: Too many triangles!\n");
