@@ -44,8 +44,11 @@ bool hasExtensionWord(const std::string& extensions, const std::string& name) {
 // The order follows the importance of each feature: formats and
 // multitexturing first, then everything the machine's operations rely on,
 // then what only makes things faster or replaces off-screen buffers.
+// Runs for every new device: a driver may hand out entry points that belong
+// to the context they were fetched in, so those of an earlier, destroyed
+// context are never reused.
 void loadExtensionsGL(ProcLoaderGL loader) {
-    if (s_extensions.loaded) return;
+    s_extensions = ExtensionsGL{};
     const char* text = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     const std::string extensions = text ? text : "";
     ExtensionsGL& e = s_extensions;

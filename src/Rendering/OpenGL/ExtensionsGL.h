@@ -2,10 +2,9 @@
 // Entry points and capabilities the OpenGL back end fetches at run time.
 //
 // OpenGL 1.1 is called directly; everything an extension adds is reached
-// through the pointers below, fetched once per process by loadExtensionsGL()
-// on the first device reset. The capability flags and the unit count are
-// process-wide like the pointers, because they belong to the driver, not to
-// one machine.
+// through the pointers below, fetched again by loadExtensionsGL() at each
+// machine's first device reset. The pointers, the capability flags and the
+// unit count are process-wide: one machine draws at a time.
 #include <GL/gl.h>
 #include <GL/glext.h>
 

@@ -56,8 +56,8 @@ RenderMemory* RenderMachineGL::createRenderMemory(int width, int height, uint8_t
 }
 
 // Records the viewport's pixel size, makes its target current and sets the
-// device viewport; the first call also resets the device, because only now
-// is there a context to talk to.
+// device viewport; the first call first resets the device, because only now
+// is there a context to talk to (and to fetch entry points from).
 void RenderMachineGL::setViewport(const Viewport& viewport) {
     if (!viewport.target) VEXA_THROW(RenderMachineException, "setViewport: no render target.");
     RenderTarget* const target = viewport.target;
@@ -65,10 +65,10 @@ void RenderMachineGL::setViewport(const Viewport& viewport) {
     m_viewportWidth = pixels.width;
     m_viewportHeight = pixels.height;
     target->makeCurrent(this);
+    if (!m_initialized) resetDevice();
     if (target->isWindow()) bindWindowFramebufferGL();
     GL_CHECK(glViewport(pixels.x, pixels.y, pixels.width, pixels.height));
     GL_CHECK(glScissor(pixels.x, pixels.y, pixels.width, pixels.height));
-    if (!m_initialized) resetDevice();
 }
 
 void RenderMachineGL::resetDevice() {
