@@ -228,11 +228,9 @@ void RTreeObject::load() {
     m_indices.reset(m->createIndexStream(2 * m_points - 2, 0));
     m_vertices.reset(m->createVertexStream(m_points, m_declaration->stride(), kStaticUsage));
     const RandomTree tree = growRandomTree(m_points, m_length, programStandardRandom());
-    std::memcpy(m_indices->lock(0u), tree.segments.data(),
-                tree.segments.size() * sizeof(uint16_t));
+    std::memcpy(m_indices->lock(0u), tree.segments.data(), tree.segments.size() * sizeof(uint16_t));
     m_indices->unlock();
-    std::memcpy(m_vertices->lock(0u), tree.positions.data(),
-                tree.positions.size() * sizeof(float));
+    std::memcpy(m_vertices->lock(0u), tree.positions.data(), tree.positions.size() * sizeof(float));
     m_vertices->unlock();
     m_loaded = true;
 }
