@@ -216,6 +216,13 @@ const ScriptError kErrors[] = {
      {kFunction, "constants has invalid format."}},
     {"x = PRTLight { light = Light { } constants = ( 0 Light { } ) }",
      {kFunction, "constants has invalid format."}},
+    // Trees and trails.
+    {graphics("x = RTree { graphicsSystem = graphicsSystem points = 1 }"),
+     {kFunction, "RTree points must be from 2 to 65536."}},
+    {graphics("x = RTree { graphicsSystem = graphicsSystem points = 65537 }"),
+     {kFunction, "RTree points must be from 2 to 65536."}},
+    {graphics("x = TextureArray { graphicsSystem = graphicsSystem number = 16385 }"),
+     {kFunction, "TextureArray number must be from 0 to 16384."}},
 };
 
 TEST(ScriptErrors, EachEndsInItsClassAndExactMessage) {
