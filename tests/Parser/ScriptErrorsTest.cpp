@@ -217,8 +217,6 @@ const ScriptError kErrors[] = {
     {"x = PRTLight { light = Light { } constants = ( 0 Light { } ) }",
      {kFunction, "constants has invalid format."}},
     // Trees and trails.
-    {graphics("x = RTree { graphicsSystem = graphicsSystem points = 1 }"),
-     {kFunction, "RTree points must be from 2 to 65536."}},
     {graphics("x = RTree { graphicsSystem = graphicsSystem points = 65537 }"),
      {kFunction, "RTree points must be from 2 to 65536."}},
     {graphics("x = TextureArray { graphicsSystem = graphicsSystem number = 16385 }"),

