@@ -40,8 +40,9 @@ Matrix transpose(const Matrix& matrix) {
     return result;
 }
 
-// Bytes of one vertex element, by data type (one to four floats).
-const int kElementSizes[] = {4, 8, 12, 16};
+// Bytes of one vertex element, by data type (one to four floats, a packed
+// colour).
+const int kElementSizes[] = {4, 8, 12, 16, 4};
 static_assert(std::size(kElementSizes) == kElementDataTypeCount, "one size per element data type");
 
 }  // namespace

@@ -151,12 +151,16 @@ enum ClearFlags : unsigned { CLEAR_COLOR = 1, CLEAR_DEPTH = 2, CLEAR_STENCIL = 4
 // minification filters (nearest, linear, then each with the nearest mip level,
 // then each blended between levels), magnification filters (nearest, linear),
 // texture coordinates of wrap modes (u, v, w) and vertex element types (one to
-// four floats).
+// four floats, then a 32-bit colour 0xAARRGGBB of four bytes).
 constexpr unsigned kColorMaterialSourceCount = 6;
 constexpr int kMinFilterCount = 6;
 constexpr int kMagFilterCount = 2;
 constexpr int kWrapCoordinateCount = 3;
-constexpr int kElementDataTypeCount = 4;
+constexpr int kElementColor32 = 4;
+constexpr int kElementDataTypeCount = kElementColor32 + 1;
+// Lock flag of vertex streams: the earlier contents may be thrown away, only
+// what is written under this lock is drawn.
+constexpr unsigned kLockDiscard = 0x2000;
 
 // Script enumeration tables, each ended by a pair with a null name.
 namespace Enums {
@@ -276,7 +280,7 @@ public:
 struct VertexElement {
     enum Usage : int { POSITION = 0, NORMAL = 1, COLOR = 2, TEXCOORD = 3, UNSUPPORTED = 4 };
     int usage = POSITION;
-    int dataType = 2;  // 0..3: one to four floats
+    int dataType = 2;  // 0..3: one to four floats; kElementColor32: a packed colour
     int usageIndex = 0;
     uint16_t offset = 0;
 };

@@ -96,6 +96,8 @@ void loadExtensionsGL(ProcLoaderGL loader) {
 #undef VEXA_GL_FETCH
         e.hasFramebuffers = true;
     }
+    e.hasVertexArrayBgra = hasExtensionWord(extensions, "GL_ARB_vertex_array_bgra") ||
+                           hasExtensionWord(extensions, "GL_EXT_vertex_array_bgra");
     e.loaded = true;
 }
 

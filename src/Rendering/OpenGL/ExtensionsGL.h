@@ -128,6 +128,8 @@ struct ExtensionsGL {
     bool hasFogDistance = false;
     bool hasGenerateMipmap = false;
     bool hasFramebuffers = false;
+    // Packed colours in blue, green, red, alpha byte order as a colour array.
+    bool hasVertexArrayBgra = false;
     bool loaded = false;
 };
 

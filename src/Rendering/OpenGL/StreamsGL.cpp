@@ -45,12 +45,12 @@ bool sameElements(const std::vector<VertexElement>& a, const std::vector<VertexE
 VertexStreamGL::~VertexStreamGL() { ++s_streamChanges; }
 
 VertexStreamObjectGL::VertexStreamObjectGL(int count, int stride, unsigned usage)
-    : VertexStreamGL(count, stride) {
+    : VertexStreamGL(count, stride), m_usage(bufferUsage(usage)) {
     GL_CHECK(gl().glGenBuffersARB(1, &m_buffer));
     GL_CHECK(gl().glBindBufferARB(GL_ARRAY_BUFFER_ARB, m_buffer));
     GL_CHECK(gl().glBufferDataARB(GL_ARRAY_BUFFER_ARB,
                                   static_cast<GLsizeiptrARB>(byteCount(count, stride)), nullptr,
-                                  bufferUsage(usage)));
+                                  m_usage));
 }
 
 VertexStreamObjectGL::~VertexStreamObjectGL() {
@@ -66,10 +66,17 @@ void* VertexStreamObjectGL::lock(int first, int, unsigned flags) {
     return start + static_cast<ptrdiff_t>(first) * stride();
 }
 
-void* VertexStreamObjectGL::lock(unsigned) {
+void* VertexStreamObjectGL::lock(unsigned flags) {
     GL_CHECK(gl().glBindBufferARB(GL_ARRAY_BUFFER_ARB, m_buffer));
+    GLenum access = GL_READ_WRITE_ARB;
+    if (flags & kLockDiscard) {
+        GL_CHECK(gl().glBufferDataARB(
+            GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(byteCount(vertexCount(), stride())),
+            nullptr, m_usage));
+        access = GL_WRITE_ONLY_ARB;
+    }
     void* data = nullptr;
-    GL_CHECK(data = gl().glMapBufferARB(GL_ARRAY_BUFFER_ARB, GL_READ_WRITE_ARB));
+    GL_CHECK(data = gl().glMapBufferARB(GL_ARRAY_BUFFER_ARB, access));
     m_mapped = true;
     return data;
 }
@@ -123,6 +130,8 @@ void ArrayBindingGL::bind(const VertexDeclaration& declaration,
             const uint8_t* address =
                 stream->base() + static_cast<ptrdiff_t>(baseVertex) * stride + element.offset;
             const GLint size = element.dataType + 1;
+            if (element.dataType == kElementColor32 && element.usage != VertexElement::COLOR)
+                VEXA_THROW(RenderMachineException, "Not implemented.");
             switch (element.usage) {
                 case VertexElement::POSITION:
                     GL_CHECK(glVertexPointer(size, GL_FLOAT, stride, address));
@@ -135,7 +144,12 @@ void ArrayBindingGL::bind(const VertexDeclaration& declaration,
                 case VertexElement::COLOR:
                     if (element.usageIndex != 0)
                         VEXA_THROW(RenderMachineException, "Not implemented.");
-                    GL_CHECK(glColorPointer(size, GL_FLOAT, stride, address));
+                    if (element.dataType != kElementColor32)
+                        GL_CHECK(glColorPointer(size, GL_FLOAT, stride, address));
+                    else if (gl().hasVertexArrayBgra)  // 0xAARRGGBB is stored B, G, R, A
+                        GL_CHECK(glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, stride, address));
+                    else
+                        GL_CHECK(glColorPointer(4, GL_UNSIGNED_BYTE, stride, address));
                     wanted |= kColorArray;
                     break;
                 case VertexElement::TEXCOORD:

@@ -37,7 +37,9 @@ private:
 };
 
 // count x stride bytes in a buffer object; usage bit 0 asks for dynamic,
-// bit 1 for stream drawing, neither for static.
+// bit 1 for stream drawing, neither for static. A lock with kLockDiscard
+// gives the buffer fresh storage first, so the driver need not wait for draws
+// still reading the old contents.
 class VertexStreamObjectGL : public VertexStreamGL {
 public:
     VertexStreamObjectGL(int count, int stride, unsigned usage);
@@ -50,6 +52,7 @@ public:
 
 private:
     GLuint m_buffer = 0;
+    GLenum m_usage = 0;
     bool m_mapped = false;
 };
 
@@ -96,8 +99,9 @@ constexpr int kMaxVertexStreams = 16;
 class ArrayBindingGL {
 public:
     // Points every element of `declaration` into stream 0 (elements carry no
-    // stream number), `baseVertex` vertices in. Colour index 1 and the fifth
-    // usage fail with "Not implemented.".
+    // stream number), `baseVertex` vertices in. Colour index 1, the fifth
+    // usage and a packed colour used as anything but a colour fail with
+    // "Not implemented.".
     void bind(const VertexDeclaration& declaration,
               VertexStreamGL* const streams[kMaxVertexStreams], int baseVertex);
     // Forgets what is enabled and bound (the device was reset).
