@@ -163,8 +163,8 @@ void LaattaEffector::kill(List& list, float) {
 }
 
 template <typename Particle, typename ParticleData>
-ParticleSystem<Particle, ParticleData>::ParticleSystem(RenderMachine* machine,
-                                                       IniObject* material, int capacity,
+ParticleSystem<Particle, ParticleData>::ParticleSystem(RenderMachine* machine, IniObject* material,
+                                                       int capacity,
                                                        std::unique_ptr<Effector> effector)
     : m_machine(machine),
       m_material(material),
@@ -228,7 +228,7 @@ Matrix laattaMirror(int side) {
     const float angle = static_cast<float>(side) * kSideAngle;
     const float s = std::sin(angle);
     const float c = std::cos(angle);
-    const float n[3] = {0.0f, -s, c};                          // (0, 0, 1) turned
+    const float n[3] = {0.0f, -s, c};                        // (0, 0, 1) turned
     const float p[3] = {0.0f, kApothem * s, -kApothem * c};  // (0, 0, -1.2071) turned
     Matrix reflect;
     for (int row = 0; row < 3; ++row)

@@ -63,6 +63,25 @@ TEST_F(RenderMachineGLTest, ViewportMapsRelativeSizeToPixelsAndScalesPointSize) 
     expectPixel(kRight, kLeft, {0, 0, 0, 0}, "outside the viewport");
 }
 
+// A packed colour 0xAARRGGBB reaches the pixel channel for channel, from a
+// stream written under a discarding lock.
+TEST_F(RenderMachineGLTest, PackedVertexColoursKeepTheirChannels) {
+    std::unique_ptr<VertexDeclaration> declaration(machine().createVertexDeclaration());
+    declaration->append(VertexElement::POSITION, 2, 0);
+    declaration->append(VertexElement::COLOR, kElementColor32, 0);
+    std::unique_ptr<VertexStream> stream(machine().createVertexStream(1, 16, 5));
+    const uint32_t point[4] = {0, 0, 0, 0x8010C0FF};  // at (0, 0, 0)
+    std::memcpy(stream->lock(0, 1, kLockDiscard), point, 16);
+    stream->unlock();
+    machine().setPointSizeMax(100);
+    machine().setPointSize(0.25f);
+    machine().setVertexDeclaration(declaration.get());
+    machine().setVertexStream(stream.get(), 0);
+    machine().drawPrimitive(POINT_LIST, 0, 1);
+    machine().setVertexStream(nullptr, 0);
+    expectPixel(kMid, kMid, {16, 192, 255, 128}, "point");
+}
+
 // A quad on the right half from four vertices and six 16-bit indices.
 TEST_F(RenderMachineGLTest, DrawsIndexedTrianglesFromTheStartOfTheIndexStream) {
     std::unique_ptr<IndexStream> indices(machine().createIndexStream(6, 0));
