@@ -191,6 +191,9 @@ const ScriptError kErrors[] = {
     {graphics("shaderFiles = { } x = SimpleGenerator ( 1 )"),
      {kFatal, evaluating(1, "SimpleGenerator ( 1 )",
                          "Tuple element 0 is Number. MaterialProperties was expected.")}},
+    // Particles: the capacity is truncated first.
+    {graphics("x = Particles { size = 0.9 material = Material { } }"),
+     {kFunction, "size must be from 1 to 16777216."}},
     // Files and archives.
     {"x = File ( )", {kFunction, "Only one parameter was expected."}},
     {"x = GZipFile ( \"a\" \"b\" )", {kFunction, "Only one parameter was expected."}},
