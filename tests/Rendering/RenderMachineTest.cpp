@@ -89,7 +89,8 @@ TEST(RenderMachineVertexDeclaration, AppendsAtTheRunningOffsetAndEndsAtTheStride
     EXPECT_EQ(offsets, (std::vector<int>{0, 12, 28, 32}));
     EXPECT_EQ(declaration->elements()[2].usageIndex, 1);
     EXPECT_EQ(declaration->stride(), 40);
-    EXPECT_EQ(messageOf([&] { declaration->append(VertexElement::NORMAL, 4, 0); }),
+    const int unknownType = kElementDataTypeCount;
+    EXPECT_EQ(messageOf([&] { declaration->append(VertexElement::NORMAL, unknownType, 0); }),
               "Invalid vertex element type.");
     EXPECT_EQ(declaration->stride(), 40);
 }
