@@ -103,6 +103,21 @@ void sideTextureMatrices(float pos, int side, float uOffset, Matrix out[2]) {
     out[1].m[13] = v + std::trunc(-0.01f * pos) * 0.125f;
 }
 
+// The reflection through the plane of tunnel side `side` (0 to 7).
+Matrix sideMirror(int side) {
+    const float angle = static_cast<float>(side) * kSideAngle;
+    const float s = std::sin(angle);
+    const float c = std::cos(angle);
+    const float n[3] = {0.0f, -s, c};                        // (0, 0, 1) turned
+    const float p[3] = {0.0f, kApothem * s, -kApothem * c};  // (0, 0, -1.2071) turned
+    Matrix reflect;
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column)
+            reflect.at(row, column) = (row == column ? 1.0f : 0.0f) - 2.0f * n[row] * n[column];
+    return multiply(translation(p[0], p[1], p[2]),
+                    multiply(reflect, translation(-p[0], -p[1], -p[2])));
+}
+
 }  // namespace
 
 float SimpleEffector::s_clock = 0.0f;
@@ -224,20 +239,6 @@ void ParticleObject::execute(CommandObject& command) {
         IniObject::execute(command);
 }
 
-Matrix laattaMirror(int side) {
-    const float angle = static_cast<float>(side) * kSideAngle;
-    const float s = std::sin(angle);
-    const float c = std::cos(angle);
-    const float n[3] = {0.0f, -s, c};                        // (0, 0, 1) turned
-    const float p[3] = {0.0f, kApothem * s, -kApothem * c};  // (0, 0, -1.2071) turned
-    Matrix reflect;
-    for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 3; ++column)
-            reflect.at(row, column) = (row == column ? 1.0f : 0.0f) - 2.0f * n[row] * n[column];
-    return multiply(translation(p[0], p[1], p[2]),
-                    multiply(reflect, translation(-p[0], -p[1], -p[2])));
-}
-
 LaattaTunObject::LaattaTunObject(RenderMachine* machine, const Parts& parts)
     : m_machine(machine),
       m_parts(parts),
@@ -300,7 +301,7 @@ void LaattaTunObject::drawTunnel(float time) {
         m->setStencilRef(reference);
         m->setCullingMode(CW);
         sendCommand(camera, CommandKinds::Draw(), time);
-        const Matrix mirror = laattaMirror(side);
+        const Matrix mirror = sideMirror(side);
         m->multMatrix(&mirror, MATRIX_VIEW);
         m->setBlend(true);
         m->setBlendColor(&mirrorBlend);

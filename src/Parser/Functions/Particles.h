@@ -196,7 +196,4 @@ private:
     float m_pos = 0;
 };
 
-// The reflection through the plane of tunnel side `side` (0 to 7).
-Matrix laattaMirror(int side);
-
 }  // namespace Vexa
