@@ -71,7 +71,7 @@ public:
     static constexpr int kDepth = 4;
     static constexpr int kSide = 1 << kDepth;
 
-    OctreeFinder(float length) {
+    explicit OctreeFinder(float length) {
         // A vertex is at most one step from the cube (an overshooting step
         // passes its target by less than a step).
         const double step = std::isfinite(length) ? std::fabs(double(length)) : 0.0;
@@ -107,7 +107,7 @@ public:
         Nearest best{0, squaredDistance(positions, target)};
         const double p[3] = {target[0], target[1], target[2]};
         const int root[3] = {0, 0, 0};
-        visit(0, 0, root, p, target, positions, best);
+        visit(0, 0, root, p, target, best);
         for (int j : m_outside) best.consider(j, squaredDistance(positions + 3 * j, target));
         return best;
     }
@@ -129,7 +129,7 @@ private:
     // Visits the children of a node that hold vertices, nearest first, while
     // their boxes are not beyond the best distance found.
     void visit(int level, std::size_t code, const int node[3], const double p[3],
-               const float* target, const float* positions, Nearest& best) const {
+               const float* target, Nearest& best) const {
         if (level == kDepth) {
             for (const Entry& e : m_leaves[code])
                 best.consider(e.index, squaredDistance(e.position, target));
@@ -162,7 +162,7 @@ private:
             const int i = order[n];
             const int child[3] = {2 * node[0] + (i & 1), 2 * node[1] + ((i >> 1) & 1),
                                   2 * node[2] + (i >> 2)};
-            visit(level + 1, code * 8 + i, child, p, target, positions, best);
+            visit(level + 1, code * 8 + i, child, p, target, best);
         }
     }
 
