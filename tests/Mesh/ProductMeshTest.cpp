@@ -7,26 +7,13 @@
 
 #include "Mesh/PlaneProducer.h"
 #include "Mesh/ProductMesh.h"
+#include "Mesh/MeshKit.h"
 #include "Support/RecordingRenderMachine.h"
 
 namespace Vexa {
 namespace {
 
-// Keeps what a producer hands over.
-struct KeepingConsumer : MeshDataConsumer {
-    VertexData vertices;
-    IndexData faces;
-    VertexData* createVertexData(const VertexFormat& format, int count) override {
-        vertices.format = format;
-        vertices.count = count;
-        vertices.data.assign(static_cast<std::size_t>(count) * format.total, -9.0f);
-        return &vertices;
-    }
-    IndexData* createIndexData(int indexCount) override {
-        faces.indices.assign(static_cast<std::size_t>(indexCount), -9);
-        return &faces;
-    }
-};
+using Testing::KeepingConsumer;
 
 TEST(PlaneProducer, GridOfTwoTrianglesPerCellWithVRunningDown) {
     KeepingConsumer out;
