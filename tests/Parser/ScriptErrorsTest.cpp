@@ -224,6 +224,17 @@ const ScriptError kErrors[] = {
      {kFunction, "RTree points must be from 2 to 65536."}},
     {graphics("x = TextureArray { graphicsSystem = graphicsSystem number = 16385 }"),
      {kFunction, "TextureArray number must be from 0 to 16384."}},
+    // Meshes.
+    {graphics("x = R3DMesh { file = File \"m\" vertex_format = ( \"tex0\" ) }"),
+     {kFunction, "vertex_format has invalid format."}},
+    {graphics("x = R3DMesh { file = File \"m\" vertex_format = ( 1 \"u\" ) }"),
+     {kFunction, "vertex_format has invalid format."}},
+    {graphics("x = R3DMesh { file = File \"m\" vertex_format = ( \"t\" ( \"u\" 1 ) ) }"),
+     {kFunction, "vertex_format has invalid format."}},
+    {graphics("x = R3DMesh { file = File \"m\" endomorph = ( \"smile\" \"a\" ) }"),
+     {kFunction, "endomorph has invalid format."}},
+    {graphics("x = R3DMesh { file = File \"m\" endomorph = ( \"smile\" ) }"),
+     {kFunction, "endomorph has invalid format."}},
 };
 
 TEST(ScriptErrors, EachEndsInItsClassAndExactMessage) {
