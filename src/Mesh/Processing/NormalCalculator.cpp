@@ -15,6 +15,7 @@ struct Normal {
 // Cosines this close above the smoothing angle's still count as sharp, so
 // that faces at exactly the smoothing angle split whatever the rounding.
 constexpr float kCosineMargin = 1e-6f;
+constexpr std::size_t kSearchedGroups = 64;
 
 // The unit normal of the face with corners p0, p1 and p_last; zero for a
 // face without area or with coordinates that are not numbers.
@@ -91,25 +92,45 @@ void NormalCalculator::produce() {
         }
     }
 
-    const float threshold = static_cast<float>(std::cos(double(m_smoothingAngle))) + kCosineMargin;
+    // Identical normals always share, whatever the angle.
+    const float threshold =
+        std::fmin(static_cast<float>(std::cos(double(m_smoothingAngle))) + kCosineMargin,
+                  1.0f - kCosineMargin);
     const auto dot = [](const Normal& a, const Normal& b) {
         return a.x * b.x + a.y * b.y + a.z * b.z;
     };
-    // The vertex each use ends up on, and the source of each added copy.
+    const auto degenerate = [](const Normal& n) { return n.x == 0 && n.y == 0 && n.z == 0; };
+    // The vertex each use ends up on, and the source of each added copy. A
+    // use joins the first group whose first face is close enough; faces
+    // without a normal stay on the vertex itself. Only the first groups of a
+    // vertex are searched, so that no vertex costs more than a bounded
+    // number of comparisons per use.
     std::vector<int> target(uses, -1);
     std::vector<int> copies;
+    struct Group {
+        const Normal* leader;
+        int vertex;
+    };
+    std::vector<Group> groups;
     for (int v = 0; v < vertexCount; ++v) {
-        bool firstGroup = true;
+        groups.clear();
         for (int i = firstUse[v]; i < firstUse[v + 1]; ++i) {
+            const Normal& normal = normals[useFace[i]];
+            if (degenerate(normal)) {
+                target[i] = v;
+                continue;
+            }
+            for (const Group& group : groups) {
+                if (dot(*group.leader, normal) >= threshold) {
+                    target[i] = group.vertex;
+                    break;
+                }
+            }
             if (target[i] >= 0) continue;
-            const int vertex = firstGroup ? v : vertexCount + static_cast<int>(copies.size());
-            if (!firstGroup) copies.push_back(v);
-            firstGroup = false;
-            const Normal& leader = normals[useFace[i]];
+            const int vertex = groups.empty() ? v : vertexCount + static_cast<int>(copies.size());
+            if (!groups.empty()) copies.push_back(v);
+            if (groups.size() < kSearchedGroups) groups.push_back({&normal, vertex});
             target[i] = vertex;
-            for (int j = i + 1; j < firstUse[v + 1]; ++j)
-                if (target[j] < 0 && dot(leader, normals[useFace[j]]) >= threshold)
-                    target[j] = vertex;
         }
     }
 

@@ -224,15 +224,18 @@ void RenderMachineGL::drawPrimitive(unsigned type, int firstVertex, int primitiv
 
 // Only the type and the primitive count matter: indices are read from the
 // start of the index stream, relative to the first vertex of the streams.
-void RenderMachineGL::drawIndexedPrimitive(unsigned type, int, int, int, int, int primitiveCount) {
+// Draws from the index stream's entry `firstIndex` on, so that a part of a
+// mesh can be drawn by range.
+void RenderMachineGL::drawIndexedPrimitive(unsigned type, int, int, int, int firstIndex,
+                                           int primitiveCount) {
     const GLenum mode = primitiveModeGL(type);
     const GLsizei vertices = primitiveCount2VertexCount(type, primitiveCount);
     if (!m_indexStream)
         VEXA_THROW(RenderMachineException, "drawIndexedPrimitive: no index stream.");
     const IndexStreamGL* const indices = m_indexStream;
-    drawWithState(0, [&] {
-        GL_CHECK(glDrawElements(mode, vertices, indices->indexType(), indices->data()));
-    });
+    const auto* first = static_cast<const uint8_t*>(indices->data()) +
+                        static_cast<std::ptrdiff_t>(firstIndex) * indices->indexSize();
+    drawWithState(0, [&] { GL_CHECK(glDrawElements(mode, vertices, indices->indexType(), first)); });
 }
 
 void RenderMachineGL::setTextureCoordGen(int stage, int mode) {

@@ -1,0 +1,103 @@
+// Meshes drawn by the real player: the first captured frame of a production
+// that draws white meshes on black, straight in clip space.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "Mesh/MeshKit.h"
+#include "Rendering/OpenGL/ImageLoaderIL.h"
+
+namespace Vexa {
+namespace {
+
+using namespace Testing;
+
+struct Picture {
+    std::vector<uint8_t> bytes;
+    int channels = 3;
+    // Whether the pixel at (x, y), counted from the top left, is lit.
+    bool lit(int x, int y) const { return bytes[std::size_t((y * 64 + x) * channels)] > 128; }
+};
+
+// `files` are written beside the script, which binds `meshes` and draws
+// with `draws` (event list entries) in a 64 x 48 window.
+Picture capture(const std::map<std::string, std::string>& files, const std::string& meshes,
+                const std::string& draws) {
+    TempDir dir;
+    for (const auto& [name, bytes] : files) dir.write(name, bytes);
+    dir.write("Ini/demo.ini",
+              "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 }\n"
+              "syncronizer = Syncronizer { start = 0 stop = 0.1 }\n"
+              "window = MainWindow { }  flat = LwTransform { }\n" +
+                  meshes +
+                  "\nevents = EventList ( ( 0 1 ) graphicsSystem ClearScreen { color = < 0 0 0 1 > }\n"
+                  "  ( 0 1 ) graphicsSystem SetCulling { enable = 0 }\n"
+                  "  ( 0 1 ) flat SetView ()  ( 0 1 ) flat SetTransform ()\n" +
+                  draws + "\n  ( 0 1 ) window Draw () )\n");
+    const std::string command = "cd '" + dir.path() + "' && " + VEXA_CAPTURE_BINARY +
+                                " --fps 2 --out frames >out.txt 2>err.txt";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    ImageIL image;
+    image.decodeFile((dir / "frames/frame_000000.png").c_str());
+    Picture picture;
+    picture.channels = image.textureFormat() == FORMAT_RGB8 ? 3 : 4;
+    EXPECT_EQ(image.width() * image.height(), 64 * 48);
+    picture.bytes.assign(image.pixels(), image.pixels() + 64 * 48 * picture.channels);
+    return picture;
+}
+
+// A U over the whole window: its notch is the top middle third.
+const std::vector<std::vector<float>> kU = {{-1, -1, 0},   {1, -1, 0},   {1, 1, 0},
+                                            {0.33f, 1, 0}, {0.33f, 0, 0}, {-0.33f, 0, 0},
+                                            {-0.33f, 1, 0}, {-1, 1, 0}};
+
+TEST(MeshGolden, TextAndBinaryFilesDrawTheSameConcaveOutline) {
+    std::string text = header(8, "element polygons 1\nproperty list int indices\ndata\n");
+    std::string binary = header(8, "element polygons 1\nproperty list int indices\nbdata\n");
+    for (const auto& p : kU) {
+        text += std::to_string(p[0]) + " " + std::to_string(p[1]) + " 0\n";
+        binary += f32(p[0]) + f32(p[1]) + f32(0);
+    }
+    text += "8 0 1 2 3 4 5 6 7\n";
+    binary += u16(8);
+    for (uint32_t i = 0; i < 8; ++i) binary += word(i);
+    const std::string draw = "0 mesh Load ()  ( 0 1 ) mesh Draw ()";
+    const Picture fromText =
+        capture({{"u.r3d", text}}, "mesh = R3DMesh { file = File \"u.r3d\" }", draw);
+    const Picture fromBinary =
+        capture({{"u.r3d", binary}}, "mesh = R3DMesh { file = File \"u.r3d\" }", draw);
+    EXPECT_TRUE(fromText.bytes == fromBinary.bytes);
+    EXPECT_FALSE(fromText.lit(32, 6));   // the notch
+    EXPECT_TRUE(fromText.lit(6, 6));     // an arm
+    EXPECT_TRUE(fromText.lit(32, 40));   // the base
+}
+
+// Top half: two quads, of which RangeDraw (0.5, 1) draws the second, on the
+// right. Bottom half: a quad on the left whose morph target, at weight 1,
+// lies on the right.
+TEST(MeshGolden, RangeDrawAndMorphWeightsMoveWhatIsDrawn) {
+    const std::string quads =
+        header(6, "element quads 2\nproperty int index0\nproperty int index1\n"
+                  "property int index2\nproperty int index3\ndata\n"
+                  "-1 0 0  0 0 0  1 0 0  -1 1 0  0 1 0  1 1 0\n0 1 4 3  1 2 5 4\n");
+    const std::string morph =
+        header(4, "property real rx\nproperty real ry\nproperty real rz\n"
+                  "element quads 1\nproperty int index0\nproperty int index1\n"
+                  "property int index2\nproperty int index3\ndata\n"
+                  "-1 -1 0 0 -1 0\n0 -1 0 1 -1 0\n0 0 0 1 0 0\n-1 0 0 0 0 0\n0 1 2 3\n");
+    const Picture picture = capture(
+        {{"quads.r3d", quads}, {"morph.r3d", morph}},
+        "halves = R3DMesh { file = File \"quads.r3d\" }\n"
+        "moved = R3DMesh { file = File \"morph.r3d\" endomorph = ( \"r\" 1 ) }",
+        "0 halves Load ()  0 moved Load ()\n"
+        "( 0 1 ) halves RangeDraw ( 0.5 1 )  ( 0 1 ) moved Draw ()");
+    EXPECT_FALSE(picture.lit(16, 12));
+    EXPECT_TRUE(picture.lit(48, 12));
+    EXPECT_FALSE(picture.lit(16, 36));
+    EXPECT_TRUE(picture.lit(48, 36));
+}
+
+}  // namespace
+}  // namespace Vexa
