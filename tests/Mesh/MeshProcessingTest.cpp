@@ -2,6 +2,7 @@
 // with a smoothing angle, morph targets, and the streams at the tail.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "Mesh/MeshKit.h"
@@ -59,6 +60,7 @@ TEST(Tesselator, SplitsQuadsAndPolygonsInsideTheirOutline) {
         {"concave U",
          {{0, 0, 0}, {0, 0, 3}, {1, 0, 3}, {1, 0, 1}, {2, 0, 1}, {2, 0, 3}, {3, 0, 3}, {3, 0, 0}},
          {{0, 1, 2, 3, 4, 5, 6, 7}}, {}, 2, 0, 14},
+        {"empty polygon", {{0, 0, 0}}, {{}}, {}, 0, 1, 0},
         {"square and pentagon",
          {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0.5f, 2, 0}},
          {{0, 1, 2, 3}, {0, 1, 2, 4, 3}}, {}, 0, 1, 5},
@@ -68,7 +70,7 @@ TEST(Tesselator, SplitsQuadsAndPolygonsInsideTheirOutline) {
         chain.append<Tesselator>();
         KeepingConsumer& out = chain.produce();
         int expectedTriangles = 0;
-        for (const auto& polygon : c.polygons) expectedTriangles += int(polygon.size()) - 2;
+        for (const auto& polygon : c.polygons) expectedTriangles += std::max(int(polygon.size()) - 2, 0);
         EXPECT_EQ(out.faces.degree, 3) << c.name;
         EXPECT_EQ(out.faces.faceCount, expectedTriangles) << c.name;
         EXPECT_EQ(out.faces.rangeCount, expectedTriangles) << c.name;

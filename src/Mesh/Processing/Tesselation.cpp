@@ -94,7 +94,7 @@ void Tesselator::produce() {
         m_budget = 10000000 + 64 * int64_t(in.indices.size());
         int* out = triangles.data();
         for (int f = 0; f < in.faceCount; ++f) {
-            splitPolygon(&in.indices[std::size_t(in.polygonStarts[f])], in.polygonSizes[f], out);
+            splitPolygon(in.indices.data() + in.polygonStarts[f], in.polygonSizes[f], out);
             if (f + 1 == in.rangeCount) rangeTriangles = static_cast<int>(out - triangles.data()) / 3;
         }
     } else {
