@@ -18,7 +18,8 @@ struct Picture {
     std::vector<uint8_t> bytes;
     int channels = 3;
     // Whether the pixel at (x, y), counted from the top left, is lit.
-    bool lit(int x, int y) const { return bytes[std::size_t((y * 64 + x) * channels)] > 128; }
+    int red(int x, int y) const { return bytes[std::size_t((y * 64 + x) * channels) + 2]; }
+    bool lit(int x, int y) const { return red(x, y) > 128; }
 };
 
 // `files` are written beside the script, which binds `meshes` and draws
@@ -97,6 +98,39 @@ TEST(MeshGolden, RangeDrawAndMorphWeightsMoveWhatIsDrawn) {
     EXPECT_TRUE(picture.lit(48, 12));
     EXPECT_FALSE(picture.lit(16, 36));
     EXPECT_TRUE(picture.lit(48, 36));
+}
+
+// A strip folded along x = 0 towards the viewer, lit from the left by the
+// shipped shader fragments: split at the fold, each face is flat (N.L 0.98
+// on the left, 0.45 on the right); smoothed, the shading runs to the shared
+// normal's 0.8 at the fold and stays the face's own at the outer edges.
+TEST(MeshGolden, SmoothingAngleDecidesWhetherAFoldStaysSharp) {
+    const std::string demo = std::string(VEXA_TEST_DATA) + "/../../demo";
+    const std::string fold =
+        header(6, "element quads 2\nproperty int index0\nproperty int index1\n"
+                  "property int index2\nproperty int index3\ndata\n"
+                  "-1 -1 0  0 -1 -0.5  1 -1 0  -1 1 0  0 1 -0.5  1 1 0\n0 3 4 1  1 4 5 2\n");
+    Picture pictures[2];
+    for (int smooth = 0; smooth < 2; ++smooth)
+        pictures[smooth] = capture(
+            {{"fold.r3d", fold}},
+            "directory = \"" + demo + "\"\n@include \"" + demo + "/Ini/fragments.ini\"\n" +
+                "light = Light { type = \"DIRECTIONAL_LIGHT\" direction = < 0.6 0 0.8 > }\n"
+                "surface = BasicMaterialProperties { baseColor = < 1 1 1 > luminosity = 0 }\n"
+                "generator = SimpleGenerator ( surface )\n"
+                "material = Material { generator = generator environment = Environment {"
+                " lights = ( 0 light ) } }\n"
+                "mesh = R3DMesh { directory = \".\" file = File \"fold.r3d\" smoothing_angle = " +
+                (smooth ? "3.2" : "0.1") + " }",
+            "0 surface Load ()  0 generator Load ()  0 material Load ()  0 mesh Load ()\n"
+            "( 0 1 ) material Draw ()  ( 0 1 ) mesh Draw ()  ( 0 1 ) material Disable ()");
+    const struct {
+        int x, sharp, smooth;
+    } expected[] = {{1, 251, 249}, {30, 251, 207}, {33, 114, 200}, {62, 114, 118}};
+    for (const auto& e : expected) {
+        EXPECT_NEAR(pictures[0].red(e.x, 24), e.sharp, 4) << e.x;
+        EXPECT_NEAR(pictures[1].red(e.x, 24), e.smooth, 4) << e.x;
+    }
 }
 
 }  // namespace
