@@ -45,6 +45,7 @@ TEST(R3DReader, BindsExtraPropertiesAndPassesOverOthers) {
     const std::string file =
         "element comment 2\nproperty list int words\n" +
         header(2, "property real u\nproperty real w\nproperty int v\n") +
+        "element quads 0\nproperty int index0\n"
         "element polygons 2\nproperty list int indices\nproperty int colour\n"
         "element trailing 5\nproperty real nothing\n"
         "data\n3 7 8 9\n0\n"
@@ -63,7 +64,7 @@ TEST(R3DReader, BindsExtraPropertiesAndPassesOverOthers) {
     EXPECT_EQ(out.faces.polygonSizes, (std::vector<int>{4, 5}));
     EXPECT_EQ(out.faces.polygonStarts, (std::vector<int>{0, 4, 9}));
     EXPECT_TRUE(chain.reader->hasNonTriangleFaces());
-    EXPECT_EQ(chain.reader->elements()[2].properties[0].listTotal, 9);
+    EXPECT_EQ(chain.reader->elements()[3].properties[0].listTotal, 9);
 }
 
 TEST(R3DReader, RefusesDamagedFilesBeforeMakingAnything) {

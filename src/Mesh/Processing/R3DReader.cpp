@@ -277,6 +277,12 @@ void R3DReader::readVertices(Body& body, Element& element) {
         format.add(extra.name, static_cast<int>(extra.sources.size()));
     VertexData* vertices = m_consumer->createVertexData(format, element.rows);
     m_vertices = vertices;
+    auto target = m_targets.find(0);
+    if (target != m_targets.end()) {
+        target->second->count = element.rows;
+        target->second->data.assign(std::size_t(element.rows) * target->second->format.total, 0);
+    }
+    if (element.rows == 0) return;
     auto* words = reinterpret_cast<uint32_t*>(vertices->data.data());
     const std::size_t total = static_cast<std::size_t>(format.total);
     std::vector<std::pair<std::string, Binding>> table = {
@@ -289,11 +295,8 @@ void R3DReader::readVertices(Body& body, Element& element) {
         for (const std::string& source : extra.sources)
             table.push_back({source, {words + slot++, total}});
 
-    auto target = m_targets.find(0);
     if (target != m_targets.end()) {
         VertexData& data = *target->second;
-        data.count = element.rows;
-        data.data.assign(std::size_t(element.rows) * data.format.total, 0.0f);
         auto* targetWords = reinterpret_cast<uint32_t*>(data.data.data());
         const std::size_t stride = static_cast<std::size_t>(data.format.total);
         for (const auto& entry : data.format.entries)
@@ -310,6 +313,7 @@ void R3DReader::readFaces(Body& body, Element& element, int degree) {
     m_faces = faces;
     faces->degree = degree;
     faces->faceCount = faces->rangeCount = element.rows;
+    if (element.rows == 0) return;
     auto* words = reinterpret_cast<uint32_t*>(faces->indices.data());
     std::vector<std::pair<std::string, Binding>> table;
     for (int i = 0; i < degree; ++i)
