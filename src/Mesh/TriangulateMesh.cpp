@@ -11,8 +11,6 @@ constexpr unsigned kDynamicUsage = 5;
 constexpr int kIndex16 = 0;
 constexpr int kFloat3 = 2;
 constexpr int kVertexBytes = 24;
-// The lock flag that lets the machine throw the old contents away.
-constexpr unsigned kLockDiscard = 0x2000;
 
 // A cell with a triangle has at least three crossed edges and at most ten
 // triangles per twelve crossed edges, and every vertex lies on an edge shared
