@@ -37,8 +37,6 @@ public:
 
     int vertexCount() const { return m_vertexCount; }
     int triangleCount() const { return m_triangleCount; }
-    // Whether the index stream holds 32-bit indices.
-    bool wideIndices() const { return m_wide; }
 
 private:
     void upload();

@@ -14,13 +14,10 @@ namespace {
 
 using namespace Testing;
 
-struct Picture {
-    std::vector<uint8_t> bytes;
-    int channels = 3;
-    // Whether the pixel at (x, y), counted from the top left, is lit.
-    int red(int x, int y) const { return bytes[std::size_t((y * 64 + x) * channels) + 2]; }
-    bool lit(int x, int y) const { return red(x, y) > 128; }
-};
+// The red channel of each pixel, top row first (the meshes are grey).
+using Picture = std::vector<int>;
+int at(const Picture& picture, int x, int y) { return picture[std::size_t(y * 64 + x)]; }
+bool lit(const Picture& picture, int x, int y) { return at(picture, x, y) > 128; }
 
 // `files` are written beside the script, which binds `meshes` and draws
 // with `draws` (event list entries) in a 64 x 48 window.
@@ -40,13 +37,20 @@ Picture capture(const std::map<std::string, std::string>& files, const std::stri
     const std::string command = "cd '" + dir.path() + "' && " + VEXA_CAPTURE_BINARY +
                                 " --fps 2 --out frames >out.txt 2>err.txt";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    ImageIL image;
+    ImageIL image;  // blue first
     image.decodeFile((dir / "frames/frame_000000.png").c_str());
-    Picture picture;
-    picture.channels = image.textureFormat() == FORMAT_RGB8 ? 3 : 4;
+    const int channels = image.textureFormat() == FORMAT_RGB8 ? 3 : 4;
     EXPECT_EQ(image.width() * image.height(), 64 * 48);
-    picture.bytes.assign(image.pixels(), image.pixels() + 64 * 48 * picture.channels);
+    Picture picture(64 * 48);
+    for (std::size_t i = 0; i < picture.size(); ++i) picture[i] = image.pixels()[i * channels + 2];
     return picture;
+}
+
+// An element of `count` quads.
+std::string quads(int count) {
+    return "element quads " + std::to_string(count) +
+           "\nproperty int index0\nproperty int index1\nproperty int index2\nproperty int "
+           "index3\ndata\n";
 }
 
 // A U over the whole window: its notch is the top middle third.
@@ -69,35 +73,29 @@ TEST(MeshGolden, TextAndBinaryFilesDrawTheSameConcaveOutline) {
         capture({{"u.r3d", text}}, "mesh = R3DMesh { file = File \"u.r3d\" }", draw);
     const Picture fromBinary =
         capture({{"u.r3d", binary}}, "mesh = R3DMesh { file = File \"u.r3d\" }", draw);
-    EXPECT_TRUE(fromText.bytes == fromBinary.bytes);
-    EXPECT_FALSE(fromText.lit(32, 6));   // the notch
-    EXPECT_TRUE(fromText.lit(6, 6));     // an arm
-    EXPECT_TRUE(fromText.lit(32, 40));   // the base
+    EXPECT_TRUE(fromText == fromBinary);
+    EXPECT_FALSE(lit(fromText, 32, 6));  // the notch
+    EXPECT_TRUE(lit(fromText, 6, 6));    // an arm
+    EXPECT_TRUE(lit(fromText, 32, 40));  // the base
 }
 
 // Top half: two quads, of which RangeDraw (0.5, 1) draws the second, on the
 // right. Bottom half: a quad on the left whose morph target, at weight 1,
 // lies on the right.
 TEST(MeshGolden, RangeDrawAndMorphWeightsMoveWhatIsDrawn) {
-    const std::string quads =
-        header(6, "element quads 2\nproperty int index0\nproperty int index1\n"
-                  "property int index2\nproperty int index3\ndata\n"
-                  "-1 0 0  0 0 0  1 0 0  -1 1 0  0 1 0  1 1 0\n0 1 4 3  1 2 5 4\n");
+    const std::string halves =
+        header(6, quads(2) + "-1 0 0  0 0 0  1 0 0  -1 1 0  0 1 0  1 1 0\n0 1 4 3  1 2 5 4\n");
     const std::string morph =
-        header(4, "property real rx\nproperty real ry\nproperty real rz\n"
-                  "element quads 1\nproperty int index0\nproperty int index1\n"
-                  "property int index2\nproperty int index3\ndata\n"
-                  "-1 -1 0 0 -1 0\n0 -1 0 1 -1 0\n0 0 0 1 0 0\n-1 0 0 0 0 0\n0 1 2 3\n");
+        header(4, "property real rx\nproperty real ry\nproperty real rz\n" + quads(1) +
+                      "-1 -1 0 0 -1 0\n0 -1 0 1 -1 0\n0 0 0 1 0 0\n-1 0 0 0 0 0\n0 1 2 3\n");
     const Picture picture = capture(
-        {{"quads.r3d", quads}, {"morph.r3d", morph}},
+        {{"quads.r3d", halves}, {"morph.r3d", morph}},
         "halves = R3DMesh { file = File \"quads.r3d\" }\n"
         "moved = R3DMesh { file = File \"morph.r3d\" endomorph = ( \"r\" 1 ) }",
         "0 halves Load ()  0 moved Load ()\n"
         "( 0 1 ) halves RangeDraw ( 0.5 1 )  ( 0 1 ) moved Draw ()");
-    EXPECT_FALSE(picture.lit(16, 12));
-    EXPECT_TRUE(picture.lit(48, 12));
-    EXPECT_FALSE(picture.lit(16, 36));
-    EXPECT_TRUE(picture.lit(48, 36));
+    for (int x : {16, 48})
+        for (int y : {12, 36}) EXPECT_EQ(lit(picture, x, y), x > 32) << x << "," << y;
 }
 
 // A strip folded along x = 0 towards the viewer, lit from the left by the
@@ -106,10 +104,8 @@ TEST(MeshGolden, RangeDrawAndMorphWeightsMoveWhatIsDrawn) {
 // normal's 0.8 at the fold and stays the face's own at the outer edges.
 TEST(MeshGolden, SmoothingAngleDecidesWhetherAFoldStaysSharp) {
     const std::string demo = std::string(VEXA_TEST_DATA) + "/../../demo";
-    const std::string fold =
-        header(6, "element quads 2\nproperty int index0\nproperty int index1\n"
-                  "property int index2\nproperty int index3\ndata\n"
-                  "-1 -1 0  0 -1 -0.5  1 -1 0  -1 1 0  0 1 -0.5  1 1 0\n0 3 4 1  1 4 5 2\n");
+    const std::string fold = header(
+        6, quads(2) + "-1 -1 0  0 -1 -0.5  1 -1 0  -1 1 0  0 1 -0.5  1 1 0\n0 3 4 1  1 4 5 2\n");
     Picture pictures[2];
     for (int smooth = 0; smooth < 2; ++smooth)
         pictures[smooth] = capture(
@@ -128,8 +124,8 @@ TEST(MeshGolden, SmoothingAngleDecidesWhetherAFoldStaysSharp) {
         int x, sharp, smooth;
     } expected[] = {{1, 251, 249}, {30, 251, 207}, {33, 114, 200}, {62, 114, 118}};
     for (const auto& e : expected) {
-        EXPECT_NEAR(pictures[0].red(e.x, 24), e.sharp, 4) << e.x;
-        EXPECT_NEAR(pictures[1].red(e.x, 24), e.smooth, 4) << e.x;
+        EXPECT_NEAR(at(pictures[0], e.x, 24), e.sharp, 4) << e.x;
+        EXPECT_NEAR(at(pictures[1], e.x, 24), e.smooth, 4) << e.x;
     }
 }
 

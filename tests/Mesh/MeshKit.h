@@ -1,13 +1,11 @@
 #pragma once
 // What the mesh tests share: a consumer that keeps what it is given, R3D
-// texts and binary words.
+// files in memory with a chain on their reader, and binary words.
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
-#include "Mesh/MeshData.h"
 #include "Mesh/Processing/R3DReader.h"
 #include "Support/TestKit.h"
 
@@ -17,9 +15,7 @@ struct KeepingConsumer : MeshDataConsumer {
     VertexData vertices;
     IndexData faces;
     VertexData* createVertexData(const VertexFormat& format, int count) override {
-        vertices.format = format;
-        vertices.count = count;
-        vertices.data.assign(static_cast<std::size_t>(count) * format.total, -9.0f);
+        vertices = VertexData{format, count, std::vector<float>(std::size_t(count) * format.total)};
         return &vertices;
     }
     IndexData* createIndexData(int indexCount) override {
@@ -31,20 +27,17 @@ struct KeepingConsumer : MeshDataConsumer {
     }
 };
 
-// An R3D file in memory with the chain built on its reader by `extend`.
 struct R3DChain {
     explicit R3DChain(std::string bytes, std::vector<R3DReader::ExtraProperty> extras = {})
-        : block(std::move(bytes)) {
-        auto head = std::make_unique<R3DReader>(&block, std::move(extras));
-        reader = head.get();
-        tail = std::move(head);
-    }
+        : block(std::move(bytes)),
+          reader(new R3DReader(&block, std::move(extras))),
+          tail(reader) {}
+    // Appends the processor P made with `arguments` after its upstream.
     template <typename P, typename... A>
     P* append(A&&... arguments) {
-        auto next = std::make_unique<P>(std::move(tail), std::forward<A>(arguments)...);
-        P* raw = next.get();
-        tail = std::move(next);
-        return raw;
+        P* next = new P(std::move(tail), std::forward<A>(arguments)...);
+        tail.reset(next);
+        return next;
     }
     KeepingConsumer& produce() {
         out = KeepingConsumer();
@@ -53,14 +46,12 @@ struct R3DChain {
         return out;
     }
     MemoryBlock block;
-    R3DReader* reader = nullptr;
+    R3DReader* reader;
     std::unique_ptr<MeshDataProducer> tail;
     KeepingConsumer out;
 };
 
-inline std::string word(uint32_t w) {
-    return {char(w), char(w >> 8), char(w >> 16), char(w >> 24)};
-}
+inline std::string word(uint32_t w) { return {char(w), char(w >> 8), char(w >> 16), char(w >> 24)}; }
 inline std::string f32(float f) {
     uint32_t w;
     std::memcpy(&w, &f, 4);
@@ -68,15 +59,10 @@ inline std::string f32(float f) {
 }
 inline std::string u16(int n) { return {char(n), char(n >> 8)}; }
 
-const char* const kLocations =
-    "element vertices %d\nproperty real locationx\nproperty real locationy\n"
-    "property real locationz\n";
-
-// A header of `vertices` located vertices followed by `rest`.
-inline std::string header(int vertices, const std::string& rest) {
-    char text[160];
-    std::snprintf(text, sizeof text, kLocations, vertices);
-    return text + rest;
+// A header of `count` located vertices followed by `rest`.
+inline std::string header(int count, const std::string& rest) {
+    return "element vertices " + std::to_string(count) +
+           "\nproperty real locationx\nproperty real locationy\nproperty real locationz\n" + rest;
 }
 
 }  // namespace Vexa::Testing

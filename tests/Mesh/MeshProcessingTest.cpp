@@ -1,5 +1,5 @@
 // The processors of a mesh chain: splitting faces into triangles, normals
-// with a smoothing angle, morph targets, and the streams at the tail.
+// with a smoothing angle, and morph targets.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,8 +9,6 @@
 #include "Mesh/Processing/MorphTargets.h"
 #include "Mesh/Processing/NormalCalculator.h"
 #include "Mesh/Processing/Tesselation.h"
-#include "Mesh/ProductMesh.h"
-#include "Support/RecordingRenderMachine.h"
 
 namespace Vexa {
 namespace {
@@ -20,18 +18,14 @@ using namespace Testing;
 // A text R3D file of located vertices and one polygon element.
 std::string polygonFile(const std::vector<std::vector<float>>& points,
                         const std::vector<std::vector<int>>& polygons) {
-    std::string file = header(static_cast<int>(points.size()),
-                              "element polygons " + std::to_string(polygons.size()) +
-                                  "\nproperty list int indices\ndata\n");
-    char text[64];
-    for (const auto& p : points) {
-        std::snprintf(text, sizeof text, "%.9g %.9g %.9g\n", p[0], p[1], p[2]);
-        file += text;
-    }
+    std::string file = header(int(points.size()), "element polygons " +
+                                                      std::to_string(polygons.size()) +
+                                                      "\nproperty list int indices\ndata\n");
+    for (const auto& p : points)
+        for (float f : p) file += std::to_string(f) + " ";
     for (const auto& polygon : polygons) {
-        file += std::to_string(polygon.size());
+        file += "\n" + std::to_string(polygon.size());
         for (int i : polygon) file += " " + std::to_string(i);
-        file += "\n";
     }
     return file;
 }
@@ -122,11 +116,6 @@ TEST(NormalCalculator, SplitsVerticesAtEdgesSharperThanTheSmoothingAngle) {
                 EXPECT_NEAR(p[n + axis], expected, 1e-6) << c.vertices << " vertex " << v;
             }
         }
-        for (int t = 0; t < 12 && c.vertices == 24; ++t) {
-            const int* i = &out.faces.indices[t * 3];
-            EXPECT_EQ(out.vertex(i[0]).back(), out.vertex(i[1]).back());
-            EXPECT_EQ(out.vertex(i[0]).back(), out.vertex(i[2]).back());
-        }
     }
 }
 
@@ -147,24 +136,6 @@ TEST(MorphTargets, PositionsMoveFromTheBaseTowardsEachWeightedTarget) {
         morph->setWeight(1, c.out);
         EXPECT_EQ(chain.produce().vertex(0), c.location) << c.up << " " << c.out;
     }
-}
-
-TEST(ProductMesh, WidensIndicesPastSixteenBitsAndNamesBadProperties) {
-    auto machine = RecordingRenderMachine::create();
-    auto& recorder = static_cast<RecordingRenderMachine&>(*machine);
-    std::string wide = header(70001, "element triangles 1\nproperty int index0\n"
-                                     "property int index1\nproperty int index2\nbdata\n");
-    wide += std::string(70001 * 12, '\0') + word(0) + word(70000) + word(1);
-    R3DChain chain(wide);
-    chain.append<Tesselator>();
-    ProductMesh mesh(machine.get(), std::move(chain.tail));
-    mesh.load();
-    EXPECT_TRUE(mesh.wideIndices());
-    EXPECT_EQ(recorder.takeLog()[4], "createIndexStream(3, 1) -> ibuf1");
-
-    R3DChain named(header(1, "property real u\ndata\n0 0 0 1\n"), {{"uv", {"u"}}});
-    ProductMesh refused(machine.get(), std::move(named.tail));
-    EXPECT_EQ(messageOf([&] { refused.load(); }), "Invalid vertex property uv");
 }
 
 }  // namespace

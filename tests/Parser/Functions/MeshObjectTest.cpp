@@ -2,7 +2,9 @@
 // weights, drawing by range and the scene triple's two forms.
 #include <gtest/gtest.h>
 
+#include "Parser/Functions/MaterialObject.h"
 #include "Parser/Functions/MeshObject.h"
+#include "Parser/Functions/TransformObject.h"
 #include "Support/RecordingScriptTest.h"
 
 namespace Vexa {
@@ -61,18 +63,19 @@ TEST_F(MeshObjectTest, AnimatedWeightsAndRangesAreReadWhenUsed) {
     EXPECT_EQ(m_machine->takeLog(), Lines{});
 }
 
+// A tuple argument is the positional form, which has no shadow mesh.
 TEST_F(MeshObjectTest, SceneTripleTakesItsPartsByPositionOrByName) {
     run("m = R3DMesh { file = file }  t = LwTransform { }  a = Material { }\n"
         "p = SceneTriple ( m t a )\n"
         "n = SceneTriple { mesh = m transform = t material = a shadow_mesh = m }");
-    auto* positional = static_cast<SceneTripleObject*>(parser().lookup("p"));
-    auto* named = static_cast<SceneTripleObject*>(parser().lookup("n"));
     const auto* mesh = static_cast<MeshObject*>(parser().lookup("m"))->primitive();
-    EXPECT_EQ(positional->mesh(), mesh);
-    EXPECT_EQ(positional->shadowMesh(), nullptr);
-    EXPECT_EQ(named->shadowMesh(), mesh);
-    EXPECT_EQ(named->transform(), positional->transform());
-    EXPECT_EQ(named->material(), positional->material());
+    for (const char* name : {"p", "n"}) {
+        const auto* triple = static_cast<SceneTripleObject*>(parser().lookup(name));
+        EXPECT_EQ(triple->mesh(), mesh);
+        EXPECT_EQ(triple->shadowMesh(), name[0] == 'n' ? mesh : nullptr);
+        EXPECT_EQ(triple->transform(), parser().lookup("t"));
+        EXPECT_EQ(triple->material(), parser().lookup("a"));
+    }
 }
 
 }  // namespace
