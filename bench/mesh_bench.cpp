@@ -61,8 +61,7 @@ std::string r3d(const Grid& grid, bool binary) {
                       "\nproperty int index0\nproperty int index1\nproperty int index2\n" +
                       (binary ? "bdata\n" : "data\n");
     if (binary) {
-        out.append(reinterpret_cast<const char*>(grid.locations.data()),
-                   grid.locations.size() * 4);
+        out.append(reinterpret_cast<const char*>(grid.locations.data()), grid.locations.size() * 4);
         out.append(reinterpret_cast<const char*>(grid.indices.data()), grid.indices.size() * 4);
         return out;
     }
@@ -142,9 +141,8 @@ void load(benchmark::State& state, int mode) {
         if (sink.faces.indices.size() != w.grid.indices.size())
             state.SkipWithError("wrong triangle count");
     }
-    state.counters["MB/s"] =
-        benchmark::Counter(double(state.iterations()) * double(w.sizes[mode]) / 1e6,
-                           benchmark::Counter::kIsRate);
+    state.counters["MB/s"] = benchmark::Counter(
+        double(state.iterations()) * double(w.sizes[mode]) / 1e6, benchmark::Counter::kIsRate);
     state.counters["MB"] = double(w.sizes[mode]) / 1e6;
 }
 

@@ -88,8 +88,7 @@ void ProductMesh::upload() {
     int highest = -1;
     for (std::size_t i = 0; i < indexCount; ++i) {
         const int index = m_faces.indices[i];
-        if (index < 0 || index >= vertexCount)
-            VEXA_THROW(Exception, "Vertex index out of range.");
+        if (index < 0 || index >= vertexCount) VEXA_THROW(Exception, "Vertex index out of range.");
         if (index > highest) highest = index;
     }
 

@@ -25,15 +25,16 @@ Picture capture(const std::map<std::string, std::string>& files, const std::stri
                 const std::string& draws) {
     TempDir dir;
     for (const auto& [name, bytes] : files) dir.write(name, bytes);
-    dir.write("Ini/demo.ini",
-              "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 }\n"
-              "syncronizer = Syncronizer { start = 0 stop = 0.1 }\n"
-              "window = MainWindow { }  flat = LwTransform { }\n" +
-                  meshes +
-                  "\nevents = EventList ( ( 0 1 ) graphicsSystem ClearScreen { color = < 0 0 0 1 > }\n"
-                  "  ( 0 1 ) graphicsSystem SetCulling { enable = 0 }\n"
-                  "  ( 0 1 ) flat SetView ()  ( 0 1 ) flat SetTransform ()\n" +
-                  draws + "\n  ( 0 1 ) window Draw () )\n");
+    dir.write(
+        "Ini/demo.ini",
+        "graphicsSystem = GraphicsSystem { type = \"gl\" width = 64 height = 48 }\n"
+        "syncronizer = Syncronizer { start = 0 stop = 0.1 }\n"
+        "window = MainWindow { }  flat = LwTransform { }\n" +
+            meshes +
+            "\nevents = EventList ( ( 0 1 ) graphicsSystem ClearScreen { color = < 0 0 0 1 > }\n"
+            "  ( 0 1 ) graphicsSystem SetCulling { enable = 0 }\n"
+            "  ( 0 1 ) flat SetView ()  ( 0 1 ) flat SetTransform ()\n" +
+            draws + "\n  ( 0 1 ) window Draw () )\n");
     const std::string command = "cd '" + dir.path() + "' && " + VEXA_CAPTURE_BINARY +
                                 " --fps 2 --out frames >out.txt 2>err.txt";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
@@ -54,8 +55,8 @@ std::string quads(int count) {
 }
 
 // A U over the whole window: its notch is the top middle third.
-const std::vector<std::vector<float>> kU = {{-1, -1, 0},   {1, -1, 0},   {1, 1, 0},
-                                            {0.33f, 1, 0}, {0.33f, 0, 0}, {-0.33f, 0, 0},
+const std::vector<std::vector<float>> kU = {{-1, -1, 0},    {1, -1, 0},    {1, 1, 0},
+                                            {0.33f, 1, 0},  {0.33f, 0, 0}, {-0.33f, 0, 0},
                                             {-0.33f, 1, 0}, {-1, 1, 0}};
 
 TEST(MeshGolden, TextAndBinaryFilesDrawTheSameConcaveOutline) {
@@ -88,12 +89,12 @@ TEST(MeshGolden, RangeDrawAndMorphWeightsMoveWhatIsDrawn) {
     const std::string morph =
         header(4, "property real rx\nproperty real ry\nproperty real rz\n" + quads(1) +
                       "-1 -1 0 0 -1 0\n0 -1 0 1 -1 0\n0 0 0 1 0 0\n-1 0 0 0 0 0\n0 1 2 3\n");
-    const Picture picture = capture(
-        {{"quads.r3d", halves}, {"morph.r3d", morph}},
-        "halves = R3DMesh { file = File \"quads.r3d\" }\n"
-        "moved = R3DMesh { file = File \"morph.r3d\" endomorph = ( \"r\" 1 ) }",
-        "0 halves Load ()  0 moved Load ()\n"
-        "( 0 1 ) halves RangeDraw ( 0.5 1 )  ( 0 1 ) moved Draw ()");
+    const Picture picture =
+        capture({{"quads.r3d", halves}, {"morph.r3d", morph}},
+                "halves = R3DMesh { file = File \"quads.r3d\" }\n"
+                "moved = R3DMesh { file = File \"morph.r3d\" endomorph = ( \"r\" 1 ) }",
+                "0 halves Load ()  0 moved Load ()\n"
+                "( 0 1 ) halves RangeDraw ( 0.5 1 )  ( 0 1 ) moved Draw ()");
     for (int x : {16, 48})
         for (int y : {12, 36}) EXPECT_EQ(lit(picture, x, y), x > 32) << x << "," << y;
 }

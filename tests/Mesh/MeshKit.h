@@ -29,9 +29,7 @@ struct KeepingConsumer : MeshDataConsumer {
 
 struct R3DChain {
     explicit R3DChain(std::string bytes, std::vector<R3DReader::ExtraProperty> extras = {})
-        : block(std::move(bytes)),
-          reader(new R3DReader(&block, std::move(extras))),
-          tail(reader) {}
+        : block(std::move(bytes)), reader(new R3DReader(&block, std::move(extras))), tail(reader) {}
     // Appends the processor P made with `arguments` after its upstream.
     template <typename P, typename... A>
     P* append(A&&... arguments) {
@@ -51,7 +49,9 @@ struct R3DChain {
     KeepingConsumer out;
 };
 
-inline std::string word(uint32_t w) { return {char(w), char(w >> 8), char(w >> 16), char(w >> 24)}; }
+inline std::string word(uint32_t w) {
+    return {char(w), char(w >> 8), char(w >> 16), char(w >> 24)};
+}
 inline std::string f32(float f) {
     uint32_t w;
     std::memcpy(&w, &f, 4);

@@ -15,18 +15,14 @@ namespace {
 
 using namespace Testing;
 
-// A text R3D file of located vertices and one polygon element.
-std::string polygonFile(const std::vector<std::vector<float>>& points,
-                        const std::vector<std::vector<int>>& polygons) {
-    std::string file = header(int(points.size()), "element polygons " +
-                                                      std::to_string(polygons.size()) +
-                                                      "\nproperty list int indices\ndata\n");
-    for (const auto& p : points)
-        for (float f : p) file += std::to_string(f) + " ";
-    for (const auto& polygon : polygons) {
-        file += "\n" + std::to_string(polygon.size());
-        for (int i : polygon) file += " " + std::to_string(i);
-    }
+// A text R3D file of `points` and the polygon element `lists` (each a
+// corner count and the corners), with `count` polygons.
+std::string polygonFile(const std::string& points, int count, const std::string& lists) {
+    const int vertices = int(std::count(points.begin(), points.end(), ',')) + 1;
+    std::string file =
+        header(vertices, "element polygons " + std::to_string(count) +
+                             "\nproperty list int indices\ndata\n" + points + "\n" + lists);
+    std::replace(file.begin(), file.end(), ',', ' ');
     return file;
 }
 
@@ -37,39 +33,41 @@ float area2(const float* a, const float* b, const float* c, int u, int v) {
 
 TEST(Tesselator, SplitsQuadsAndPolygonsInsideTheirOutline) {
     struct Case {
-        const char* name;
-        std::vector<std::vector<float>> points;
-        std::vector<std::vector<int>> polygons;
+        const char* points;  // x y z, x y z, ...
+        int count;
+        const char* lists;
+        int triangles;
         std::vector<int> expected;  // the triangles, when pinned
         int u, v;                   // the plane to measure areas in
         float area;                 // the outline's area (twice, signed)
     };
     const Case cases[] = {
-        {"convex quad", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}},
-         {0, 1, 2, 0, 2, 3}, 0, 1, 2},
-        {"quad with p1 concave", {{0, 0, 0}, {0.4f, 0.6f, 0}, {1, 1, 0}, {0, 1, 0}},
-         {{0, 1, 2, 3}}, {0, 1, 3, 1, 2, 3}, 0, 1, 0.8f},
+        {"0 0 0, 1 0 0, 1 1 0, 0 1 0", 1, "4 0 1 2 3", 2, {0, 1, 2, 0, 2, 3}, 0, 1, 2},
+        // Corner 1 is concave: the split takes the other diagonal.
+        {"0 0 0, 0.4 0.6 0, 1 1 0, 0 1 0", 1, "4 0 1 2 3", 2, {0, 1, 3, 1, 2, 3}, 0, 1, 0.8f},
         // A U in the xz plane, wound clockwise seen from +y: the notch
         // between the arms stays empty.
-        {"concave U",
-         {{0, 0, 0}, {0, 0, 3}, {1, 0, 3}, {1, 0, 1}, {2, 0, 1}, {2, 0, 3}, {3, 0, 3}, {3, 0, 0}},
-         {{0, 1, 2, 3, 4, 5, 6, 7}}, {}, 2, 0, 14},
-        {"empty polygon", {{0, 0, 0}}, {{}}, {}, 0, 1, 0},
-        {"square and pentagon",
-         {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0.5f, 2, 0}},
-         {{0, 1, 2, 3}, {0, 1, 2, 4, 3}}, {}, 0, 1, 5},
+        {"0 0 0, 0 0 3, 1 0 3, 1 0 1, 2 0 1, 2 0 3, 3 0 3, 3 0 0",
+         1,
+         "8 0 1 2 3 4 5 6 7",
+         6,
+         {},
+         2,
+         0,
+         14},
+        {"0 0 0", 1, "0", 0, {}, 0, 1, 0},
+        {"0 0 0, 1 0 0, 1 1 0, 0 1 0, 0.5 2 0", 2, "4 0 1 2 3  5 0 1 2 4 3", 5, {}, 0, 1, 5},
     };
     for (const Case& c : cases) {
-        R3DChain chain(polygonFile(c.points, c.polygons));
+        R3DChain chain(polygonFile(c.points, c.count, c.lists));
         chain.append<Tesselator>();
         KeepingConsumer& out = chain.produce();
-        int expectedTriangles = 0;
-        for (const auto& polygon : c.polygons) expectedTriangles += std::max(int(polygon.size()) - 2, 0);
-        EXPECT_EQ(out.faces.degree, 3) << c.name;
-        EXPECT_EQ(out.faces.faceCount, expectedTriangles) << c.name;
-        EXPECT_EQ(out.faces.rangeCount, expectedTriangles) << c.name;
+        const int expectedTriangles = c.triangles;
+        EXPECT_EQ(out.faces.degree, 3) << c.lists;
+        EXPECT_EQ(out.faces.faceCount, expectedTriangles) << c.lists;
+        EXPECT_EQ(out.faces.rangeCount, expectedTriangles) << c.lists;
         if (!c.expected.empty()) {
-            EXPECT_EQ(out.faces.indices, c.expected) << c.name;
+            EXPECT_EQ(out.faces.indices, c.expected) << c.lists;
         }
         // Every triangle turns the outline's way and together they cover it.
         float total = 0;
@@ -77,21 +75,17 @@ TEST(Tesselator, SplitsQuadsAndPolygonsInsideTheirOutline) {
             const int* i = &out.faces.indices[t * 3];
             const float a = area2(out.vertices.vertex(i[0]), out.vertices.vertex(i[1]),
                                   out.vertices.vertex(i[2]), c.u, c.v);
-            EXPECT_GE(a * c.area, 0) << c.name << " triangle " << t;
+            EXPECT_GE(a * c.area, 0) << c.lists << " triangle " << t;
             total += std::fabs(a);
         }
-        EXPECT_FLOAT_EQ(total, std::fabs(c.area)) << c.name;
+        EXPECT_FLOAT_EQ(total, std::fabs(c.area)) << c.lists;
     }
 }
 
 // A cube of eight corners and six quads.
-std::string cubeFile() {
-    std::vector<std::vector<float>> corners;
-    for (int i = 0; i < 8; ++i)
-        corners.push_back({float(i & 1), float((i >> 1) & 1), float((i >> 2) & 1)});
-    return polygonFile(corners, {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
-                                 {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}});
-}
+const std::string kCube =
+    polygonFile("0 0 0, 1 0 0, 0 1 0, 1 1 0, 0 0 1, 1 0 1, 0 1 1, 1 1 1", 6,
+                "4 0 2 3 1  4 4 5 7 6  4 0 1 5 4  4 2 6 7 3  4 0 4 6 2  4 1 3 7 5");
 
 TEST(NormalCalculator, SplitsVerticesAtEdgesSharperThanTheSmoothingAngle) {
     const struct {
@@ -99,7 +93,7 @@ TEST(NormalCalculator, SplitsVerticesAtEdgesSharperThanTheSmoothingAngle) {
         int vertices;
     } cases[] = {{NormalCalculator::kDefaultSmoothingAngle, 24}, {3.2f, 8}};
     for (const auto& c : cases) {
-        R3DChain chain(cubeFile());
+        R3DChain chain(kCube);
         chain.append<NormalCalculator>(c.angle);
         chain.append<Tesselator>();
         KeepingConsumer& out = chain.produce();
@@ -130,7 +124,8 @@ TEST(MorphTargets, PositionsMoveFromTheBaseTowardsEachWeightedTarget) {
     const struct {
         float up, out;
         std::vector<float> location;
-    } cases[] = {{0, 0, {1, 1, 1}}, {0.5f, 0, {1, 2, 1}}, {1, 0.5f, {3, 3, 1}}, {-1, 0, {1, -1, 1}}};
+    } cases[] = {
+        {0, 0, {1, 1, 1}}, {0.5f, 0, {1, 2, 1}}, {1, 0.5f, {3, 3, 1}}, {-1, 0, {1, -1, 1}}};
     for (const auto& c : cases) {
         morph->setWeight(0, c.up);
         morph->setWeight(1, c.out);

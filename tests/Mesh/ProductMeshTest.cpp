@@ -3,8 +3,8 @@
 
 #include "Mesh/MeshKit.h"
 #include "Mesh/PlaneProducer.h"
-#include "Mesh/ProductMesh.h"
 #include "Mesh/Processing/Tesselation.h"
+#include "Mesh/ProductMesh.h"
 #include "Support/RecordingRenderMachine.h"
 
 namespace Vexa {
@@ -40,8 +40,9 @@ TEST(ProductMesh, BuildsStreamsOnceAndDrawsRanges) {
 TEST(ProductMesh, WidensIndicesPastSixteenBitsAndNamesBadProperties) {
     auto machine = RecordingRenderMachine::create();
     auto& recorder = static_cast<RecordingRenderMachine&>(*machine);
-    std::string wide = header(70001, "element triangles 1\nproperty int index0\n"
-                                     "property int index1\nproperty int index2\nbdata\n");
+    std::string wide = header(70001,
+                              "element triangles 1\nproperty int index0\n"
+                              "property int index1\nproperty int index2\nbdata\n");
     wide += std::string(70001 * 12, '\0') + word(0) + word(70000) + word(1);
     R3DChain chain(wide);
     chain.append<Tesselator>();

@@ -114,10 +114,8 @@ struct R3DReader::Body {
                   const std::vector<char>& listBound, ListBinding* list, bool count);
 };
 
-void R3DReader::Body::readRows(Element& element,
-                               const std::vector<std::vector<Binding>>& bindings,
-                               const std::vector<char>& listBound, ListBinding* list,
-                               bool count) {
+void R3DReader::Body::readRows(Element& element, const std::vector<std::vector<Binding>>& bindings,
+                               const std::vector<char>& listBound, ListBinding* list, bool count) {
     const std::size_t properties = element.properties.size();
     const std::size_t rows = static_cast<std::size_t>(element.rows);
     bool allScalar = true;
@@ -221,9 +219,12 @@ void R3DReader::parseHeader(Body& body) {
                 property.type = kInt;
             } else if (type == "list") {
                 const std::string_view items = word();
-                if (items == "real") property.type = kRealList;
-                else if (items == "int") property.type = kIntList;
-                else corrupted();
+                if (items == "real")
+                    property.type = kRealList;
+                else if (items == "int")
+                    property.type = kIntList;
+                else
+                    corrupted();
             } else {
                 corrupted();
             }
@@ -257,8 +258,7 @@ bool isRead(const std::string& name) {
 
 // The bindings of `element`'s scalar properties from a table of names.
 std::vector<std::vector<Binding>> bindByName(
-    const R3DReader::Element& element,
-    const std::vector<std::pair<std::string, Binding>>& table) {
+    const R3DReader::Element& element, const std::vector<std::pair<std::string, Binding>>& table) {
     std::vector<std::vector<Binding>> bindings(element.properties.size());
     for (std::size_t k = 0; k < element.properties.size(); ++k) {
         if (isList(element.properties[k].type)) continue;
@@ -301,8 +301,8 @@ void R3DReader::readVertices(Body& body, Element& element) {
         const std::size_t stride = static_cast<std::size_t>(data.format.total);
         for (const auto& entry : data.format.entries)
             for (int axis = 0; axis < 3 && axis < entry.second.count; ++axis)
-                table.push_back({entry.first + "xyz"[axis],
-                                 {targetWords + entry.second.offset + axis, stride}});
+                table.push_back({entry.first + "xyz" [axis],
+                                 { targetWords + entry.second.offset + axis, stride }});
     }
     body.readRows(element, bindByName(element, table), {}, nullptr, false);
 }
@@ -389,8 +389,8 @@ void R3DReader::produce() {
         } else if (element.name == "polygons") {
             readPolygons(body, element);
         } else {
-            body.readRows(element, std::vector<std::vector<Binding>>(element.properties.size()),
-                          {}, nullptr, false);
+            body.readRows(element, std::vector<std::vector<Binding>>(element.properties.size()), {},
+                          nullptr, false);
         }
     }
 

@@ -68,7 +68,8 @@ void Tesselator::produce() {
     const IndexData& in = *m_faces;
     std::vector<int> triangles;
     int rangeTriangles = 0;
-    const VertexFormat::Entry* position = m_vertices ? m_vertices->format.find("location") : nullptr;
+    const VertexFormat::Entry* position =
+        m_vertices ? m_vertices->format.find("location") : nullptr;
     m_location = position ? m_vertices->data.data() + position->offset : nullptr;
     m_stride = m_vertices ? std::size_t(m_vertices->format.total) : 0;
     // Faces without vertices (the reader refuses them) give no triangles.
@@ -95,7 +96,8 @@ void Tesselator::produce() {
         int* out = triangles.data();
         for (int f = 0; f < in.faceCount; ++f) {
             splitPolygon(in.indices.data() + in.polygonStarts[f], in.polygonSizes[f], out);
-            if (f + 1 == in.rangeCount) rangeTriangles = static_cast<int>(out - triangles.data()) / 3;
+            if (f + 1 == in.rangeCount)
+                rangeTriangles = static_cast<int>(out - triangles.data()) / 3;
         }
     } else {
         VEXA_THROW(Exception, "Invalid IndexData degree");

@@ -235,7 +235,8 @@ void RenderMachineGL::drawIndexedPrimitive(unsigned type, int, int, int, int fir
     const IndexStreamGL* const indices = m_indexStream;
     const auto* first = static_cast<const uint8_t*>(indices->data()) +
                         static_cast<std::ptrdiff_t>(firstIndex) * indices->indexSize();
-    drawWithState(0, [&] { GL_CHECK(glDrawElements(mode, vertices, indices->indexType(), first)); });
+    drawWithState(0,
+                  [&] { GL_CHECK(glDrawElements(mode, vertices, indices->indexType(), first)); });
 }
 
 void RenderMachineGL::setTextureCoordGen(int stage, int mode) {
