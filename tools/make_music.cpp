@@ -185,7 +185,7 @@ private:
 
 void kick(Mix& mix, double at) {
     Noise click(7);
-    mix.add(at, 0.45, 0.5, [&](double t) {
+    mix.add(at, 0.6, 0.5, [&](double t) {
         const double phase = 2 * kPi * (45 * t + 110.0 / 30 * (1 - std::exp(-30 * t)));
         return 0.7 * std::sin(phase) * std::exp(-7 * t) + 0.25 * click.next() * std::exp(-300 * t);
     });
@@ -250,10 +250,13 @@ void pad(Mix& mix, double at, const int (&chord)[3], double seconds, double brig
 void lead(Mix& mix, double at, int note) {
     Oscillator osc(frequencyOf(note));
     Filter tone(1.2);
-    mix.add(at, 0.24, 0.5, [&](double t) {
+    const double length = 0.24;
+    mix.add(at, length, 0.5, [&](double t) {
         const double vibrato = t > 0.08 ? 1 + 0.004 * std::sin(2 * kPi * 5.5 * t) : 1.0;
         tone.run(osc.pulse(vibrato), 3200);
-        return 0.24 * tone.low() * std::min(1.0, t * 300) * std::exp(-4 * t);
+        // A short attack and release, so notes start and stop without a click.
+        const double edges = std::min({1.0, t * 300, (length - t) * 50});
+        return 0.24 * tone.low() * edges * std::exp(-4 * t);
     });
 }
 
