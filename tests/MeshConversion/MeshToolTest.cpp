@@ -5,20 +5,39 @@
 #include <string>
 #include <vector>
 
+#include "Common/DataBlock.h"
+#include "Mesh/Processing/R3DReader.h"
 #include "MeshConversion/MeshTool.h"
 #include "Support/TestKit.h"
 
 namespace Vexa {
 namespace {
 
-// A square and a pentagon with normals and texture coordinates.
+// A square and a pentagon with normals and texture coordinates; two
+// coordinates are written with exponents.
 const char* const kObj =
-    "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
-    "v 2 0 0.5\nv 3 0 0.5\nv 3.5 1 0.5\nv 2.5 1.7 0.5\nv 1.8 1 0.5\n"
+    "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 1e-7\n"
+    "v 2 0 0.5\nv 3 0 0.5\nv 3.5 1 0.5\nv 2.5 1.7 0.5\nv 1.8 1 -3e20\n"
     "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0.25 0.75\n"
     "vn 0 0 1\nvn 0.6 0 0.8\n"
     "f 1/1/1 2/2/1 3/3/1 4/4/1\n"
     "f 5/1/2 6/2/2 7/3/2 8/4/2 9/5/2\n";
+
+// What the chain hands to the end of it.
+struct CapturingConsumer : MeshDataConsumer {
+    VertexData vertices;
+    IndexData faces;
+    VertexData* createVertexData(const VertexFormat& format, int count) override {
+        vertices.format = format;
+        vertices.count = count;
+        vertices.data.assign(static_cast<std::size_t>(format.total) * count, 0.0f);
+        return &vertices;
+    }
+    IndexData* createIndexData(int indexCount) override {
+        faces.indices.assign(indexCount, 0);
+        return &faces;
+    }
+};
 
 int runTool(std::vector<std::string> args, std::string* errors = nullptr) {
     args.insert(args.begin(), "vexa-mesh");
@@ -32,6 +51,54 @@ int runTool(std::vector<std::string> args, std::string* errors = nullptr) {
     const int status = runMeshTool(options, out, err);
     if (errors) *errors = err.str();
     return status;
+}
+
+// Our reader reads back exactly the vertices and faces the converter took
+// from the model, in text and binary, as triangles and as polygons.
+TEST(MeshToolTest, ReaderReadsBackWhatTheConverterWrote) {
+    TempDir dir;
+    const std::string obj = dir.write("shapes.obj", kObj);
+    for (const bool binary : {false, true})
+        for (const bool polygons : {false, true}) {
+            SCOPED_TRACE(std::string(binary ? "binary" : "text") + (polygons ? " polygons" : ""));
+            std::vector<std::string> args = {"--flip-v", "--progress", obj, dir / "out.r3d"};
+            if (binary) args.insert(args.begin(), "--binary");
+            if (polygons) args.insert(args.begin(), {"--faces", "polygons"});
+            std::string errors;
+            ASSERT_EQ(runTool(args, &errors), 0) << errors;
+            EXPECT_NE(errors.find("out.r3d: 100%\n"), std::string::npos) << errors;
+
+            ImportOptions import;
+            import.flipV = true;
+            import.triangulate = !polygons;
+            const ConvertedMesh expected = ImportedScene(obj, import).convert();
+            ASSERT_EQ(expected.vertexCount(), 9u);
+            ASSERT_EQ(expected.faceCount(), polygons ? 2u : 5u);
+
+            FileDataBlock file(dir / "out.r3d");
+            R3DReader reader(&file,
+                             {{"normal", {"normalx", "normaly", "normalz"}}, {"tex0", {"u", "v"}}});
+            CapturingConsumer read;
+            reader.setConsumer(&read);
+            reader.produce();
+
+            ASSERT_EQ(read.vertices.count, 9);
+            ASSERT_EQ(read.vertices.format.total, 8);
+            for (int i = 0; i < 9; ++i) {
+                const float* v = read.vertices.vertex(i);
+                for (int k = 0; k < 3; ++k) {
+                    EXPECT_EQ(v[k], expected.positions[3 * i + k]) << i;
+                    EXPECT_EQ(v[3 + k], expected.normals[3 * i + k]) << i;
+                }
+                for (int k = 0; k < 2; ++k) EXPECT_EQ(v[6 + k], expected.texCoords[2 * i + k]);
+            }
+            EXPECT_EQ(read.faces.degree, polygons ? -1 : 3);
+            EXPECT_EQ(read.faces.faceCount, static_cast<int>(expected.faceCount()));
+            EXPECT_EQ(read.faces.indices, expected.indices);
+            if (polygons) {
+                EXPECT_EQ(read.faces.polygonSizes, expected.faceSizes);
+            }
+        }
 }
 
 // One triangle placed by two nodes: moved along x, and mirrored in x. The
