@@ -18,7 +18,9 @@ const TypeObject* SliceVolume();
 // A grid of columns x rows quads over -1..1, built on Load (or at the first
 // Draw) and deleted on Unload. Loading also loads the shader when it is not
 // loaded, so that a missing or broken shader file is reported rather than
-// the grid drawn without it.
+// the grid drawn without it. The grid's triangles turn clockwise on the
+// screen, which the machine's default culling drops: scripts draw these
+// effects with culling off.
 class ShaderGridObject : public IniObject {
 public:
     ShaderGridObject(RenderMachine* machine, VertexShaderObject* shader, int columns, int rows)
