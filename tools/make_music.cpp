@@ -5,7 +5,8 @@
 // sequence, so the same program writes the same samples on every run. The
 // beat is steady, so scenes can cut on it: see kHelp for the times.
 //
-//   make_music demo/data/music.ogg
+//   cmake --build build/release --target make_music
+//   build/release/tools/make_music demo/data/music.ogg
 #include <sndfile.h>
 
 #include <algorithm>
