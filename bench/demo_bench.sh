@@ -11,8 +11,9 @@
 #   its longest frame (the gap to the next frame's time; the first frame of
 #   the show, which makes every load, counts in the intro). The scene names
 #   and start times come from the table at the top of demo/Ini/demo.ini.
-# - processor time: user and system seconds of the player's whole run (all
-#   of its threads, the rasterizer's included) per second of show.
+# - processor time: per scene, the player's processor time per frame (all of
+#   its threads, the rasterizer's included); for the whole run, seconds per
+#   second of show.
 #
 # The whole script takes about 80 seconds when the player keeps time.
 #
@@ -48,44 +49,75 @@ sed -n 's|^//  *\([0-9][0-9]*\) s  \([a-z][a-z]*\) .*|\1 \2|p' Ini/demo.ini > "$
 scenes=$(wc -l < "$work/scenes")
 [ "$scenes" -gt 0 ] || { echo "demo_bench: no scene table in Ini/demo.ini"; exit 1; }
 
-# The production stops itself at its end; the timeout only guards against a
-# hang. A player that queues frames faster than the rasterizer finishes them
-# would show high rates, a run longer than the show and a growing memory,
-# so the wall time and the peak memory are printed as well.
-[ -x /usr/bin/time ] || { echo "demo_bench: /usr/bin/time missing (run make setup)"; exit 1; }
-start=$(date +%s.%N)
-status=0
-/usr/bin/time -f '%M %U %S' -o "$work/play.time" timeout -k 5 150 "$player" bench = 1 \
-  > "$work/play.out" 2> "$work/play.err" || status=$?
-end=$(date +%s.%N)
+# The production stops itself at its end; the deadline only guards against
+# a hang. The player is read line by line as it prints: each frame's time
+# is stamped with the processor time the player has used so far (all of its
+# threads, the rasterizer's included, in ticks of /proc/<pid>/stat), so each
+# scene gets its processor time per frame as well, a figure that holds when
+# other programs share the machine and the frame rate does not. The wall
+# time and the peak memory are printed too: a player that queues frames
+# faster than the rasterizer finishes them would show high rates, a run
+# longer than the show and a growing memory.
+python3 - "$player" "$work" <<'PLAY'
+import os, subprocess, sys, time
+player, work = sys.argv[1], sys.argv[2]
+ticks = os.sysconf("SC_CLK_TCK")
+start = time.monotonic()
+with open(work + "/play.err", "w") as err:
+    child = subprocess.Popen([player, "bench", "=", "1"], stdout=subprocess.PIPE, stderr=err, text=True)
+    stat = "/proc/%d/stat" % child.pid
+    with open(work + "/times", "w") as out:
+        for line in child.stdout:
+            if not line.startswith("command time: "):
+                continue
+            try:
+                fields = open(stat).read().rsplit(")", 1)[1].split()
+                used = (int(fields[11]) + int(fields[12])) / ticks
+            except (OSError, IndexError, ValueError):
+                used = -1
+            out.write("%s %.2f\n" % (line.split()[2], used))
+            if time.monotonic() - start > 150:
+                child.kill()
+    _, status, usage = os.wait4(child.pid, 0)
+with open(work + "/play.time", "w") as out:
+    out.write("%d %.2f %.2f %.3f %d\n" % (usage.ru_maxrss, usage.ru_utime, usage.ru_stime,
+                                          time.monotonic() - start, os.waitstatus_to_exitcode(status)))
+PLAY
+read -r kb user system wall status < "$work/play.time"
 if [ "$status" -ne 0 ] || [ -s "$work/play.err" ]; then
   echo "demo_bench: the player ended with status $status:"
   cat "$work/play.err"
 fi
-sed -n 's/^command time: //p' "$work/play.out" > "$work/times"
 [ -s "$work/times" ] || { echo "demo_bench: no frame times"; exit 1; }
 show=$(awk '/^syncronizer/ { for (i = 1; i <= NF; i++) if ($i == "stop") print $(i + 2) }' Ini/demo.ini)
-echo "frames per second at 640x480, per scene (and its longest frame):"
+echo "per scene at 640x480: frames per second, longest frame, processor time per frame"
 awk -v show="$show" '
   NR == FNR { start[n] = $1; name[n++] = $2; next }
-  { t[m++] = $1 }
+  { t[m] = $1; cpu[m++] = $2 }
   END {
     for (k = 0; k < n; k++) {
       to = k + 1 < n ? start[k + 1] : show
-      frames = 0; longest = 0
+      frames = 0; longest = 0; first = -1
       for (i = 0; i < m; i++) {
         if (t[i] < start[k] || t[i] >= to) continue
+        if (first < 0) first = i
+        last = i
         frames++
         gap = (i + 1 < m ? t[i + 1] : show) - t[i]
         if (gap > longest) longest = gap
       }
       fps = frames / (to - start[k])
-      printf "  %3d s  %-8s %6.1f  (longest frame %4.0f ms)\n", start[k], name[k], fps, longest * 1000
+      # The ticks a frame line carries were used up to that frame: a
+      # scene'"'"'s frames cost what was used from its first line to the next
+      # scene'"'"'s first.
+      next_ = last + 1 < m ? last + 1 : last
+      per = frames > 1 ? (cpu[next_] - cpu[first]) / (next_ - first) * 1000 : 0
+      printf "  %3d s  %-8s %6.1f fps  %5.0f ms  %5.1f ms\n", start[k], name[k], fps, longest * 1000, per
       if (k == 0 || fps < slowest) { slowest = fps; slow = name[k] }
+      if (k == 0 || per > costly) { costly = per; dear = name[k] }
     }
-    printf "slowest scene: %s at %.1f frames per second\n", slow, slowest
+    printf "slowest scene: %s at %.1f frames per second; most processor time per frame: %s at %.1f ms\n", slow, slowest, dear, costly
     printf "frames per second over the whole show: %.1f (%d frames)\n", m / show, m
   }' "$work/scenes" "$work/times"
-read -r kb user system < "$work/play.time"
-awk -v a="$start" -v b="$end" -v kb="$kb" -v u="$user" -v s="$system" -v show="$show" \
-  'BEGIN { printf "the %g s show took %.1f s of wall time and %.1f s of processor time (%.2f per second of show); peak memory %.0f MB\n", show, b - a, u + s, (u + s) / show, kb / 1024 }'
+awk -v wall="$wall" -v kb="$kb" -v u="$user" -v s="$system" -v show="$show" \
+  'BEGIN { printf "the %g s show took %.1f s of wall time and %.1f s of processor time (%.2f per second of show); peak memory %.0f MB\n", show, wall, u + s, (u + s) / show, kb / 1024 }'
