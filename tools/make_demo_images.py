@@ -105,6 +105,33 @@ def picture(x, y):
                  for i in range(3)) + (255,)
 
 
+def tile_map(x, y):
+    """The colour of each tunnel tile: 256 tiles along a side, one row of
+    texels per side. Mostly dark blues with runs of warm and bright tiles;
+    dark enough that two of them added stay below white."""
+    h = (x * 374761393 + y * 668265263) & 0xFFFFFFFF
+    h = ((h ^ (h >> 13)) * 1274126177) & 0xFFFFFFFF
+    pick = (h >> 8) % 100
+    band = 0.5 + 0.5 * math.sin(x * 0.19 + y * 1.7)
+    if pick < 8:
+        return (150, 140, 110, 255)
+    if pick < 30 * band:
+        return (150, 50 + 40 * band, 20, 255)
+    shade = 20 + (h >> 20) % 40
+    return (shade * 0.4, shade * 0.7, shade * 1.6 + 30, 255)
+
+
+def knot_skin(x, y):
+    """The knot's skin, repeated along it: a bright band and a thin one
+    across the tube on a warm metal, darker on one side of the tube."""
+    u, v = (x + 0.5) / 64, (y + 0.5) / 32
+    band = max(0.0, 1 - abs(u - 0.3) / 0.12) + 0.6 * max(0.0, 1 - abs(u - 0.75) / 0.04)
+    side = 0.75 + 0.25 * math.cos(2 * math.pi * v)
+    base = (200, 120, 70)
+    lit = tuple(min(255, (b + 150 * band) * side) for b in base)
+    return lit + (255,)
+
+
 # Letters of the title, five by seven cells each; '#' is ink.
 GLYPHS = {
     "V": ["#...#", "#...#", "#...#", "#...#", ".#.#.", ".#.#.", "..#.."],
@@ -163,6 +190,8 @@ def main():
     png(out / "title.png", 256, 64, title("VEXA", 256, 64))
     png(out / "ribbon.png", 64, 2, ribbon)
     png(out / "picture.png", 256, 256, picture)
+    png(out / "tilemap.png", 256, 8, tile_map)
+    png(out / "knot.png", 64, 32, knot_skin)
     for index, name in enumerate(["px", "nx", "py", "ny", "pz", "nz"]):
         png(out / f"sky_{name}.png", 128, 128, cube_face(index, 128))
 
