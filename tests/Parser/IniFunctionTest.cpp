@@ -140,27 +140,6 @@ TEST_F(IniFunctionTest, AccessorErrorsUseTheirExactMessages) {
         EXPECT_EQ(error("{ }", [&](F& f, P&) { accessor(f); }), "Name 'x' is not defined.");
 }
 
-TEST_F(IniFunctionTest, NamedParametersReadValuesAndDefaults) {
-    probe(
-        "{ radius = 2.5 a = 2.9 b = - 2.9 c = 7.99 s = \"x y\" color = < 1 2 3 4 > mode = "
-        "\"GREATER\" }",
-        [](F& f, P&) {
-            EXPECT_EQ(f.getNumber("radius"), 2.5f);
-            EXPECT_EQ(f.getNumber("missing", 4.5f), 4.5f);
-            EXPECT_EQ(f.getInt("a", 0), 2);
-            EXPECT_EQ(f.getInt("b", 0), -2);
-            EXPECT_EQ(f.getInt("missing", 11), 11);
-            EXPECT_EQ(f.getInt("c"), 7);
-            EXPECT_EQ(f.getString("s"), "x y");
-            EXPECT_EQ(f.getVec4("color")[3], 4.0f);
-            EXPECT_EQ(f.getType("color"), Types::Vec4d());
-            EXPECT_EQ(f.getEnum("mode", kCompare), 2);
-            EXPECT_EQ(f.getEnum("missing", kCompare, 8), 8);
-            EXPECT_FALSE(f.has("missing"));
-            EXPECT_TRUE(f.has("radius"));
-        });
-}
-
 TEST_F(IniFunctionTest, NamedParametersAreFoundInEnclosingBlocks) {
     const struct {
         const char* before;
@@ -178,20 +157,6 @@ TEST_F(IniFunctionTest, NamedParametersAreFoundInEnclosingBlocks) {
             c.argument, [&](F& f, P&) { radius = f.getNumber("radius"); }, c.before);
         EXPECT_EQ(radius, 3.0f) << c.before << c.argument;
     }
-}
-
-TEST_F(IniFunctionTest, PositionalParametersReadTheArgumentAsAList) {
-    probe("( 1.5 2.9 - 2.9 \"s\" < 1 2 3 > )", [](F& f, P&) {
-        EXPECT_EQ(f.count(), 5);
-        EXPECT_EQ(f.elementNumber(0), 1.5f);
-        EXPECT_EQ(f.elementInt(1), 2);
-        EXPECT_EQ(f.elementInt(2), -2);
-        EXPECT_EQ(f.elementString(3), "s");
-        EXPECT_EQ(f.elementVec3(4)[1], 2.0f);
-        EXPECT_EQ(f.elementType(3), Types::String());
-    });
-    probe("5", [](F& f, P&) { EXPECT_EQ(f.element(0, Types::Number())->toString(), "5"); });
-    probe("( )", [](F& f, P&) { EXPECT_EQ(f.count(), 0); });
 }
 
 TEST_F(IniFunctionTest, BoundValuesWriteDefaultsOrLeaveTheFieldUnchanged) {

@@ -97,36 +97,6 @@ TEST_F(SoundLayerTest, ReportsFilesItCannotOpen) {
     }
 }
 
-// Every container the layer promises decodes and seeks by milliseconds; the
-// lossy ones may pad their end by a few encoder frames.
-TEST_F(SoundLayerTest, DecodesAndSeeksEachSupportedFormat) {
-    struct Case {
-        const char* extension;
-        int format;
-        int rate;
-    };
-    const std::vector<Case> cases = {
-        {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100},
-        {"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100},
-        {"opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 48000},
-        {"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100},
-    };
-    ASSERT_TRUE(FSOUND_Init(44100, 1, 0));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.extension);
-        const std::string path = m_wav + "." + c.extension;
-        ASSERT_TRUE(Testing::writeToneWav(path, 2 * c.rate, c.rate, 2, c.format));
-        FSOUND_STREAM* stream = FSOUND_Stream_OpenFile(path.c_str(), kMode, 0);
-        ASSERT_NE(stream, nullptr) << FSOUND_GetError();
-        EXPECT_EQ(FSOUND_Stream_GetTime(stream), 0);
-        FSOUND_Stream_SetTime(stream, 1000);
-        EXPECT_EQ(FSOUND_Stream_GetTime(stream), 1000);
-        FSOUND_Stream_SetTime(stream, 60000);
-        EXPECT_NEAR(FSOUND_Stream_GetTime(stream), 2000, 100);
-        FSOUND_Stream_Close(stream);
-    }
-}
-
 // With one software channel a second stream finds no free channel until the
 // first has ended; a second start of the device is refused.
 TEST_F(SoundLayerTest, OneChannelTakesOneStreamAtATime) {
