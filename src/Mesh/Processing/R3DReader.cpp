@@ -30,12 +30,20 @@ uint32_t littleEndianWord(const char* p) {
     return word;
 }
 
-// Where one property's values go: every row writes one word at
-// base[row * stride].
+// Where one property's values go: every row writes one 4-byte word, row r
+// at word r * stride from base. Words are copied as bytes, so that ints and
+// floats may land in either kind of array.
 struct Binding {
-    uint32_t* base;
+    unsigned char* base;
     std::size_t stride;
 };
+
+// The binding of word `first` of `data`, repeating every `stride` words.
+Binding wordsOf(void* data, std::size_t first, std::size_t stride) {
+    return {static_cast<unsigned char*>(data) + first * 4, stride};
+}
+
+void store(unsigned char* at, uint32_t word) { std::memcpy(at, &word, 4); }
 
 // A bound list: its items follow each other in `items`, and each row's length
 // goes to sizes[row].
@@ -127,7 +135,7 @@ void R3DReader::Body::readRows(Element& element, const std::vector<std::vector<B
         if (rows * rowBytes > left()) corrupted();
         struct Copy {
             std::size_t from;
-            uint32_t* to;
+            unsigned char* to;
             std::size_t stride;
         };
         std::vector<Copy> copies;
@@ -135,7 +143,8 @@ void R3DReader::Body::readRows(Element& element, const std::vector<std::vector<B
             for (const Binding& b : bindings[k]) copies.push_back({k * 4, b.base, b.stride});
         for (std::size_t row = 0; row < rows; ++row) {
             const char* source = p + row * rowBytes;
-            for (const Copy& c : copies) c.to[row * c.stride] = littleEndianWord(source + c.from);
+            for (const Copy& c : copies)
+                store(c.to + row * c.stride * 4, littleEndianWord(source + c.from));
         }
         p += rows * rowBytes;
         return;
@@ -147,7 +156,7 @@ void R3DReader::Body::readRows(Element& element, const std::vector<std::vector<B
             const bool real = hasRealValues(property.type);
             if (!isList(property.type)) {
                 const uint32_t word = binary ? binaryWord() : textWord(real);
-                for (const Binding& b : bindings[k]) b.base[row * b.stride] = word;
+                for (const Binding& b : bindings[k]) store(b.base + row * b.stride * 4, word);
                 continue;
             }
             const int length = listLength();
@@ -283,26 +292,24 @@ void R3DReader::readVertices(Body& body, Element& element) {
         target->second->data.assign(std::size_t(element.rows) * target->second->format.total, 0);
     }
     if (element.rows == 0) return;
-    auto* words = reinterpret_cast<uint32_t*>(vertices->data.data());
     const std::size_t total = static_cast<std::size_t>(format.total);
     std::vector<std::pair<std::string, Binding>> table = {
-        {"locationx", {words, total}},
-        {"locationy", {words + 1, total}},
-        {"locationz", {words + 2, total}},
+        {"locationx", wordsOf(vertices->data.data(), 0, total)},
+        {"locationy", wordsOf(vertices->data.data(), 1, total)},
+        {"locationz", wordsOf(vertices->data.data(), 2, total)},
     };
     std::size_t slot = 3;
     for (const ExtraProperty& extra : m_extras)
         for (const std::string& source : extra.sources)
-            table.push_back({source, {words + slot++, total}});
+            table.push_back({source, wordsOf(vertices->data.data(), slot++, total)});
 
     if (target != m_targets.end()) {
         VertexData& data = *target->second;
-        auto* targetWords = reinterpret_cast<uint32_t*>(data.data.data());
         const std::size_t stride = static_cast<std::size_t>(data.format.total);
         for (const auto& entry : data.format.entries)
             for (int axis = 0; axis < 3 && axis < entry.second.count; ++axis)
-                table.push_back({entry.first + "xyz" [axis],
-                                 { targetWords + entry.second.offset + axis, stride }});
+                table.push_back({entry.first + "xyz"[axis],
+                                 wordsOf(data.data.data(), entry.second.offset + axis, stride)});
     }
     body.readRows(element, bindByName(element, table), {}, nullptr, false);
 }
@@ -314,10 +321,10 @@ void R3DReader::readFaces(Body& body, Element& element, int degree) {
     faces->degree = degree;
     faces->faceCount = faces->rangeCount = element.rows;
     if (element.rows == 0) return;
-    auto* words = reinterpret_cast<uint32_t*>(faces->indices.data());
     std::vector<std::pair<std::string, Binding>> table;
     for (int i = 0; i < degree; ++i)
-        table.push_back({"index" + std::to_string(i), {words + i, std::size_t(degree)}});
+        table.push_back(
+            {"index" + std::to_string(i), wordsOf(faces->indices.data(), i, std::size_t(degree))});
     body.readRows(element, bindByName(element, table), {}, nullptr, false);
 }
 
