@@ -91,8 +91,8 @@ TEST_F(LineEffectsTest, GridiDraws192TurnedTilesOnlyWhileLoaded) {
     Testing::send(tiles, CommandKinds::Load());
     const Lines log = draw(tiles);
     const Lines worlds = having(log, "WORLD)");
-    for (const char* part : {"WORLD)", "setTextureMatrix(0, ",
-                             "drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, 4, 0, 2)"})
+    for (const char* part :
+         {"WORLD)", "setTextureMatrix(0, ", "drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, 4, 0, 2)"})
         EXPECT_EQ(having(log, part).size(), 192u) << part;
     // The first element of a world matrix is the tile's width times the cosine of its angle.
     const auto first = [](const std::string& line) { return std::stof(line.substr(11)); };

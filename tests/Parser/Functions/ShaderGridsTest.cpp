@@ -46,9 +46,9 @@ TEST_F(ShaderGridsTest, ImageWarpWritesTenRegistersAndDrawsTheScreenGrid) {
 
 // Eleven 31 x 31 grids from z = 1 down to z = -1, blended, each placed by
 // the transpose of the view's rotation times its shift, one row a register
-// in 12 to 15, blending off again at the end. The first slice's rows under an identity view, and under a
-// view turned a quarter about y and moved (the move does not count): turned
-// back by the view, the slice stands at z = 1 facing the camera.
+// in 12 to 15, blending off again at the end. The first slice's rows under an identity view, and
+// under a view turned a quarter about y and moved (the move does not count): turned back by the
+// view, the slice stands at z = 1 facing the camera.
 TEST_F(ShaderGridsTest, SliceVolumeStepsElevenCameraFacingSlices) {
     Testing::send(run("v = SliceVolume { graphicsSystem = graphicsSystem shader = shader }", "v"),
                   CommandKinds::Load());
