@@ -532,9 +532,10 @@ public:
         auto* shader = object<FileObject>("shader", Types::File());
         const int lines = std::min(getInt("lines", 256), kMaxRibbonLines);
         auto* curve = object<Curve3dObject>("curve", Types::Curve3d());
-        auto result = std::make_unique<LineDrawObject>(m, shader, lines, curve);
-        bindNumber("linewidth", &result->linewidth, 1.0f);
-        return result.release();
+        const float linewidth = getNumber("linewidth", 1.0f);
+        auto* result = new LineDrawObject(m, shader, lines, curve);
+        result->linewidth = linewidth;
+        return result;
     }
 };
 

@@ -62,11 +62,12 @@ bool advance(float& clock, float interval) {
 }
 
 // A point inside the unit ball: three uniform numbers mapped to [-1, 1),
-// drawn again until their squared length is below 1.
+// drawn again until their squared length is below 1. Each number is mapped
+// at full precision and rounded to a float once.
 void randomPointInBall(float r[3]) {
     MersenneTwister& twister = programTwister();
     do {
-        for (int i = 0; i < 3; ++i) r[i] = 2.0f * static_cast<float>(twister.uniform()) - 1.0f;
+        for (int i = 0; i < 3; ++i) r[i] = static_cast<float>(2.0 * twister.uniform() - 1.0);
     } while (r[0] * r[0] + r[1] * r[1] + r[2] * r[2] >= 1.0f);
 }
 

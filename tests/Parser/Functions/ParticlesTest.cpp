@@ -77,7 +77,7 @@ TEST(LaattaEffector, VelocitySettlesAndNewParticlesTakeTheFixedRandomPoints) {
     EXPECT_EQ(Floats(p.position, p.position + 3),
               (Floats{-0.178578973f, -0.87481612f, 0.251417398f}));
     EXPECT_EQ(Floats(p.velocity, p.velocity + 3),
-              (Floats{-0.262503445f, -0.154051423f, 0.178355336f}));
+              (Floats{-0.262503445f, -0.154051438f, 0.178355366f}));
 }
 
 class ParticlesTest : public Testing::RecordingScriptTest {
