@@ -227,18 +227,20 @@ void RTreeObject::load() {
     m_declaration->append(VertexElement::POSITION, kFloat3, 0);
     m_indices.reset(m->createIndexStream(2 * m_points - 2, 0));
     m_vertices.reset(m->createVertexStream(m_points, m_declaration->stride(), kStaticUsage));
+    void* indices = m_indices->lock(0u);
+    void* vertices = m_vertices->lock(0u);
     const RandomTree tree = growRandomTree(m_points, m_length, programStandardRandom());
-    std::memcpy(m_indices->lock(0u), tree.segments.data(), tree.segments.size() * sizeof(uint16_t));
+    std::memcpy(indices, tree.segments.data(), tree.segments.size() * sizeof(uint16_t));
+    std::memcpy(vertices, tree.positions.data(), tree.positions.size() * sizeof(float));
     m_indices->unlock();
-    std::memcpy(m_vertices->lock(0u), tree.positions.data(), tree.positions.size() * sizeof(float));
     m_vertices->unlock();
     m_loaded = true;
 }
 
 void RTreeObject::unload() {
-    m_vertices.reset();
-    m_indices.reset();
     m_declaration.reset();
+    m_indices.reset();
+    m_vertices.reset();
     m_loaded = false;
 }
 

@@ -39,16 +39,18 @@ TEST(RandomTreeTest, FirstSegmentStepsFromTheOriginTowardsTheFirstTarget) {
 
 using RTreeScriptTest = Testing::RecordingScriptTest;
 
-// Draw before any Load grows the default tree; Unload deletes the streams.
+// Draw before any Load grows the default tree into both streams, locked
+// together; Unload deletes the declaration, then the streams.
 TEST_F(RTreeScriptTest, DrawsTheDefaultTreeAsALineList) {
     run("tree = RTree { graphicsSystem = graphicsSystem }", "tree");
     const Testing::Lines draw = calls("tree", CommandKinds::Draw());
-    EXPECT_EQ((Testing::Lines{draw.begin() + 1, draw.begin() + 3}),
+    EXPECT_EQ((Testing::Lines{draw.begin() + 1, draw.begin() + 7}),
               (Testing::Lines{"createIndexStream(19998, 0) -> ibuf1",
-                              "createVertexStream(10000, 12, 4) -> vbuf1"}));
+                              "createVertexStream(10000, 12, 4) -> vbuf1", "ibuf1.lock(0)",
+                              "vbuf1.lock(0)", "ibuf1.unlock()", "vbuf1.unlock()"}));
     EXPECT_EQ(draw.back(), "drawIndexedPrimitive(LINE_LIST, 0, 0, 10000, 0, 9999)");
     EXPECT_EQ(calls("tree", CommandKinds::Unload()),
-              (Testing::Lines{"delete vbuf1", "delete ibuf1", "delete decl1"}));
+              (Testing::Lines{"delete decl1", "delete ibuf1", "delete vbuf1"}));
 }
 
 }  // namespace
