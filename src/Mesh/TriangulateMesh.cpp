@@ -9,7 +9,6 @@ namespace {
 
 constexpr unsigned kDynamicUsage = 5;
 constexpr int kIndex16 = 0;
-constexpr int kFloat3 = 2;
 constexpr int kVertexBytes = 24;
 
 // A cell with a triangle has at least three crossed edges and at most ten
@@ -33,8 +32,8 @@ void TriangulateMesh::load() {
     m_vertices.reset(m_machine->createVertexStream(m_maxVertices, kVertexBytes, kDynamicUsage));
     m_indices.reset(m_machine->createIndexStream(m_maxTriangles * 3, kIndex16));
     m_declaration.reset(m_machine->createVertexDeclaration());
-    m_declaration->append(VertexElement::POSITION, kFloat3, 0);
-    m_declaration->append(VertexElement::NORMAL, kFloat3, 0);
+    m_declaration->append(VertexElement::POSITION, kElementFloat3, 0);
+    m_declaration->append(VertexElement::NORMAL, kElementFloat3, 0);
     m_created = true;
 }
 

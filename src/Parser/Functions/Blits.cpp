@@ -17,8 +17,6 @@ VEXA_DEFINE_TYPE(SkyBox, "SkyBox")
 namespace {
 
 constexpr unsigned kVertexUsage = 5;
-constexpr int kFloat2 = 1;
-constexpr int kFloat3 = 2;
 
 const uint16_t kQuadIndices[6] = {0, 1, 2, 0, 2, 3};
 
@@ -45,7 +43,7 @@ const uint16_t kCubeIndices[36] = {
 void build(RenderMachine* m, MeshBuffers& b, int texCoordType, const uint16_t* indices,
            int indexCount, int vertexCount) {
     b.declaration.reset(m->createVertexDeclaration());
-    b.declaration->append(VertexElement::POSITION, kFloat3, 0);
+    b.declaration->append(VertexElement::POSITION, kElementFloat3, 0);
     b.declaration->append(VertexElement::TEXCOORD, texCoordType, 0);
     b.indices.reset(m->createIndexStream(indexCount, 0));
     std::memcpy(b.indices->lock(0u), indices,
@@ -104,7 +102,7 @@ BlitObject::BlitObject(RenderMachine* machine, TextureObject* texture, const Vec
       m_blend(blend) {}
 
 void BlitObject::load() {
-    if (!m_buffers.built()) build(m_machine, m_buffers, kFloat2, kQuadIndices, 6, 4);
+    if (!m_buffers.built()) build(m_machine, m_buffers, kElementFloat2, kQuadIndices, 6, 4);
 }
 
 void BlitObject::execute(CommandObject& command) {
@@ -172,10 +170,10 @@ void BlitObject::draw() {
 void FixedMeshObject::load() {
     if (m_buffers.built()) return;
     if (m_shape == Quad) {
-        build(m_machine, m_buffers, kFloat2, kQuadIndices, 6, 4);
+        build(m_machine, m_buffers, kElementFloat2, kQuadIndices, 6, 4);
         std::memcpy(m_buffers.vertices->lock(0u), kQuadVertices, sizeof kQuadVertices);
     } else {
-        build(m_machine, m_buffers, kFloat3, kCubeIndices, 36, 8);
+        build(m_machine, m_buffers, kElementFloat3, kCubeIndices, 36, 8);
         auto* out = static_cast<float*>(m_buffers.vertices->lock(0u));
         for (int i = 0; i < 8; ++i) {
             std::memcpy(out + i * 6, kCubeCorners[i], sizeof kCubeCorners[i]);

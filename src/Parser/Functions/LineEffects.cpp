@@ -32,9 +32,6 @@ VEXA_DEFINE_TYPE(Culler, "Culler")
 namespace {
 
 constexpr unsigned kStreamUsage = 4;
-constexpr int kFloat2 = 1;
-constexpr int kFloat3 = 2;
-constexpr int kFloat4 = 3;
 
 // The most triangles a cone may have: its rim and apex must stay within
 // reach of 16-bit indices.
@@ -132,8 +129,8 @@ private:
 void LineDrawObject::load() {
     if (m_loaded || m_lines <= 0) return;
     m_declaration.reset(m_machine->createVertexDeclaration());
-    m_declaration->append(VertexElement::POSITION, kFloat3, 0);
-    m_declaration->append(VertexElement::TEXCOORD, kFloat4, 0);
+    m_declaration->append(VertexElement::POSITION, kElementFloat3, 0);
+    m_declaration->append(VertexElement::TEXCOORD, kElementFloat4, 0);
     m_stream.reset(
         m_machine->createVertexStream(2 * m_lines + 2, m_declaration->stride(), kStreamUsage));
     sampleRibbon(*m_curve, m_lines, static_cast<RibbonVertex*>(m_stream->lock(0u)));
@@ -328,8 +325,8 @@ void VoronoiObject::load() {
     const int n = m_triangles;
     RenderMachine* m = m_machine;
     m_declaration.reset(m->createVertexDeclaration());
-    m_declaration->append(VertexElement::POSITION, kFloat3, 0);
-    m_declaration->append(VertexElement::TEXCOORD, kFloat2, 0);
+    m_declaration->append(VertexElement::POSITION, kElementFloat3, 0);
+    m_declaration->append(VertexElement::TEXCOORD, kElementFloat2, 0);
 
     m_indices.reset(m->createIndexStream(3 * n, 0));
     auto* index = static_cast<uint16_t*>(m_indices->lock(0u));

@@ -23,7 +23,6 @@ namespace {
 
 // Usage flags of the particle streams: written every frame.
 constexpr unsigned kStreamUsage = 5;
-constexpr int kFloat3 = 2;
 
 constexpr float kSimpleInterval = 0.1f;
 constexpr float kSimpleStep = 0.001f;
@@ -188,7 +187,7 @@ ParticleSystem<Particle, ParticleData>::ParticleSystem(RenderMachine* machine, I
       m_effector(std::move(effector)) {
     static_assert(sizeof(ParticleData) == 16, "particle vertices are 16 bytes");
     m_declaration.reset(machine->createVertexDeclaration());
-    m_declaration->append(VertexElement::POSITION, kFloat3, 0);
+    m_declaration->append(VertexElement::POSITION, kElementFloat3, 0);
     m_declaration->append(VertexElement::COLOR, kElementColor32, 0);
     m_stream.reset(machine->createVertexStream(capacity, sizeof(ParticleData), kStreamUsage));
 }

@@ -19,7 +19,6 @@ VEXA_DEFINE_TYPE(RTree, "RTree")
 namespace {
 
 constexpr float kTargetScale = 2.0f / 32767.0f;
-constexpr int kFloat3 = 2;
 constexpr unsigned kStaticUsage = 4;
 
 // The one distance both searches compare, so that they agree to the bit.
@@ -224,7 +223,7 @@ void RTreeObject::load() {
     if (m_loaded) return;
     RenderMachine* m = m_machine;
     m_declaration.reset(m->createVertexDeclaration());
-    m_declaration->append(VertexElement::POSITION, kFloat3, 0);
+    m_declaration->append(VertexElement::POSITION, kElementFloat3, 0);
     m_indices.reset(m->createIndexStream(2 * m_points - 2, 0));
     m_vertices.reset(m->createVertexStream(m_points, m_declaration->stride(), kStaticUsage));
     void* indices = m_indices->lock(0u);

@@ -16,8 +16,6 @@ VEXA_DEFINE_TYPE(TextureArray, "TextureArray")
 
 namespace {
 
-constexpr int kFloat2 = 1;
-constexpr int kFloat3 = 2;
 constexpr unsigned kDynamicUsage = 5;
 
 // Texture coordinates of a quad's corners, v = 0 at the top of the picture.
@@ -32,8 +30,8 @@ void TextureArrayObject::load() {
     if (m_number > 0) {
         RenderMachine* m = m_machine;
         m_declaration.reset(m->createVertexDeclaration());
-        m_declaration->append(VertexElement::POSITION, kFloat3, 0);
-        m_declaration->append(VertexElement::TEXCOORD, kFloat2, 0);
+        m_declaration->append(VertexElement::POSITION, kElementFloat3, 0);
+        m_declaration->append(VertexElement::TEXCOORD, kElementFloat2, 0);
         m_indices.reset(m->createIndexStream(6 * m_number, 0));
         auto* index = static_cast<uint16_t*>(m_indices->lock(0u));
         for (int k = 0; k < m_number; ++k) {

@@ -156,6 +156,10 @@ constexpr unsigned kColorMaterialSourceCount = 6;
 constexpr int kMinFilterCount = 6;
 constexpr int kMagFilterCount = 2;
 constexpr int kWrapCoordinateCount = 3;
+constexpr int kElementFloat1 = 0;
+constexpr int kElementFloat2 = 1;
+constexpr int kElementFloat3 = 2;
+constexpr int kElementFloat4 = 3;
 constexpr int kElementColor32 = 4;
 constexpr int kElementDataTypeCount = kElementColor32 + 1;
 // Lock flag of vertex streams: the earlier contents may be thrown away, only
