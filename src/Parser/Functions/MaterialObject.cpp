@@ -137,7 +137,10 @@ ConstantBlocks::Block& ConstantBlocks::block(ValueType type, int first, int coun
     auto it = std::find_if(m_blocks.begin(), m_blocks.end(),
                            [first](const Block& b) { return b.first == first; });
     Block& b = it != m_blocks.end() ? *it : m_blocks.emplace_back();
-    if (it != m_blocks.end() && b.valueType == type && b.count == count) return b;
+    if (it != m_blocks.end()) {
+        if (b.valueType == type && b.count == count) return b;
+        m_retired.push_back(std::move(b));
+    }
     b.valueType = type;
     b.first = first;
     b.count = count;

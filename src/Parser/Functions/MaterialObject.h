@@ -107,7 +107,8 @@ public:
         std::vector<int> ints;      // one per register (bools) or four (ints)
     };
     // The float block at `first` of `count` registers, zero when new. A block
-    // asked for again with another type or size is remade in place.
+    // asked for again with another type or size is remade in place; its old
+    // data is kept alive, so a value bound into it never writes freed memory.
     float* floats(int first, int count = 1);
     int* ints(ValueType type, int first, int count);
     const std::deque<Block>& blocks() const { return m_blocks; }
@@ -117,6 +118,7 @@ protected:
 
 private:
     std::deque<Block> m_blocks;
+    std::deque<Block> m_retired;
 };
 
 // Vertex constants: automatic matrices (one entry per kind) loaded first,
