@@ -36,9 +36,9 @@ TEST(BundledShow, RecordsEveryScene) {
     const fs::path dir = temp.path();
     const std::string demo = std::string(VEXA_TEST_DATA) + "/../../demo";
     const fs::path frames = dir / "frames";
-    const std::string command = "cd '" + demo + "' && '" VEXA_CAPTURE_BINARY "' --fps 0.25 --out '" +
-                                frames.string() + "' >'" + (dir / "out").string() +
-                                "' 2>'" + (dir / "err").string() + "'";
+    const std::string command =
+        "cd '" + demo + "' && '" VEXA_CAPTURE_BINARY "' --fps 0.25 --out '" + frames.string() +
+        "' >'" + (dir / "out").string() + "' 2>'" + (dir / "err").string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     std::ifstream err(dir / "err");
     std::string line, last;
