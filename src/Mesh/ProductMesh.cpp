@@ -60,14 +60,6 @@ void ProductMesh::load() {
     rebuild();
 }
 
-void ProductMesh::unload() {
-    m_declaration.reset();
-    m_vertexStream.reset();
-    m_indexStream.reset();
-    m_vertexCount = m_triangleCount = 0;
-    m_loaded = false;
-}
-
 void ProductMesh::rebuild() {
     m_vertices = VertexData();
     m_faces = IndexData();
@@ -92,19 +84,7 @@ void ProductMesh::upload() {
         if (index > highest) highest = index;
     }
 
-    auto declaration = std::unique_ptr<VertexDeclaration>(m_machine->createVertexDeclaration());
     const VertexFormat& format = m_vertices.format;
-    for (int offset = 0; offset < format.total;) {
-        const std::pair<const std::string, VertexFormat::Entry>* found = nullptr;
-        for (const auto& entry : format.entries)
-            if (entry.second.offset == offset && entry.second.count > 0) found = &entry;
-        if (!found || found->second.count > kElementDataTypeCount)
-            VEXA_THROW(Exception, "Noncontinuous vertex data not yet supported.");
-        const VertexElement element = usageOf(found->first);
-        declaration->append(element.usage, found->second.count - 1, element.usageIndex);
-        offset += found->second.count;
-    }
-
     const int stride = format.total * 4;
     if (!m_vertexStream || m_vertexStream->vertexCount() != vertexCount ||
         m_vertexStream->stride() != stride)
@@ -119,6 +99,7 @@ void ProductMesh::upload() {
     const int indices = static_cast<int>(indexCount);
     if (!m_indexStream || m_indexStream->indexCount() != indices || m_wide != wide)
         m_indexStream.reset(m_machine->createIndexStream(indices, wide ? 1 : 0));
+    m_wide = wide;
     if (indices > 0) {
         void* memory = m_indexStream->lock(0u);
         if (wide) {
@@ -130,8 +111,20 @@ void ProductMesh::upload() {
         }
         m_indexStream->unlock();
     }
+
+    // The layout is described last, walking the floats from offset 0.
+    auto declaration = std::unique_ptr<VertexDeclaration>(m_machine->createVertexDeclaration());
+    for (int offset = 0; offset < format.total;) {
+        const std::pair<const std::string, VertexFormat::Entry>* found = nullptr;
+        for (const auto& entry : format.entries)
+            if (entry.second.offset == offset && entry.second.count > 0) found = &entry;
+        if (!found || found->second.count > kElementDataTypeCount)
+            VEXA_THROW(Exception, "Noncontinuous vertex data not yet supported.");
+        const VertexElement element = usageOf(found->first);
+        declaration->append(element.usage, found->second.count - 1, element.usageIndex);
+        offset += found->second.count;
+    }
     m_declaration = std::move(declaration);
-    m_wide = wide;
     m_vertexCount = vertexCount;
     m_triangleCount = indices / 3;
 }
@@ -147,7 +140,7 @@ void ProductMesh::drawTriangles(int first, int count) {
 void ProductMesh::draw() { drawTriangles(0, m_triangleCount); }
 
 void ProductMesh::drawRange(float start, float end) {
-    if (end <= 0.0f || start >= 1.0f) return;
+    if (!(end > 0.0f) || !(start < 1.0f)) return;
     if (start < 0.0f) start = 0.0f;
     if (end > 1.0f) end = 1.0f;
     const float count = static_cast<float>(m_triangleCount);

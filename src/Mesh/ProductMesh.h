@@ -24,8 +24,9 @@ public:
     IndexData* createIndexData(int indexCount) override;
 
     // Runs the chain and builds the streams; a second load does nothing.
+    // The built streams are kept until the mesh is destroyed: Unload leaves
+    // them, so the mesh draws on and a later Load builds nothing again.
     void load() override;
-    void unload() override;
     bool isLoaded() const override { return m_loaded; }
     // Runs the chain again and refills the streams (reusing them when the
     // sizes did not change): for chains whose output moves over time.

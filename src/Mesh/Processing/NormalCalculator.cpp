@@ -134,9 +134,11 @@ void NormalCalculator::produce() {
         }
     }
 
+    // The normal goes after the existing floats. A "normal" the format
+    // already had is replaced, which leaves its floats without an entry: the
+    // product mesh then refuses the layout as noncontinuous.
     VertexFormat format = m_vertices.format;
-    const VertexFormat::Entry* existing = format.find("normal");
-    if (!existing || existing->count != 3) format.add("normal", 3);
+    format.add("normal", 3);
     const int normalOffset = format.find("normal")->offset;
     const int outCount = vertexCount + static_cast<int>(copies.size());
     VertexData* out = consumer().createVertexData(format, outCount);

@@ -75,10 +75,8 @@ class R3DMeshFunction : public IniFunction {
 protected:
     // The named tuple parameter, with an even number of elements.
     const TupleObject& pairs(const char* name, const std::string& invalid) {
-        IniObject* object = getRecordedObject(name, nullptr);
-        if (!IniObject::isOfType(object, Types::Tuple()))
-            VEXA_THROW(FunctionParseException, invalid);
-        const auto& tuple = *static_cast<const TupleObject*>(object);
+        const auto& tuple =
+            *static_cast<const TupleObject*>(getRecordedObject(name, Types::Tuple()));
         if (tuple.size() % 2 != 0) VEXA_THROW(FunctionParseException, invalid);
         return tuple;
     }

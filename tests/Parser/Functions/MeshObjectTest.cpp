@@ -39,7 +39,7 @@ TEST_F(MeshObjectTest, NormalsAreLeftOutOnlyWhenAskedTo) {
     };
     for (const auto& c : cases) {
         run(std::string("m = R3DMesh { file = file ") + c.options + " }", "m");
-        EXPECT_EQ(calls("m", CommandKinds::Load())[1], c.stream) << c.options;
+        EXPECT_EQ(calls("m", CommandKinds::Load())[0], c.stream) << c.options;
     }
 }
 
@@ -54,8 +54,8 @@ TEST_F(MeshObjectTest, AnimatedWeightsAndRangesAreReadWhenUsed) {
     EXPECT_EQ(calls("m", CommandKinds::Update()), Lines{});
     Testing::send(parser().lookup("w"), CommandKinds::Update(), 0.5f);
     EXPECT_EQ(calls("m", CommandKinds::Update()),
-              (Lines{"createVertexDeclaration() -> decl2", "vbuf1.lock(0)", "vbuf1.unlock()",
-                     "ibuf1.lock(0)", "ibuf1.unlock()", "delete decl1"}));
+              (Lines{"vbuf1.lock(0)", "vbuf1.unlock()", "ibuf1.lock(0)", "ibuf1.unlock()",
+                     "createVertexDeclaration() -> decl2", "delete decl1"}));
     Testing::send(parser().lookup("s"), CommandKinds::Update(), 1.0f);
     m_machine->clearLog();
     parser().lookup("m")->execute(*static_cast<CommandObject*>(parser().lookup("r")));
