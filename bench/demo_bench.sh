@@ -8,9 +8,10 @@
 # - frames per second: the player itself plays the whole show on its music
 #   clock with `bench = 1` on its command line, which makes it print the
 #   show's time of every frame. Per scene: its frames over its length, and
-#   its longest frame (the gap to the next frame's time; the first frame of
-#   the show, which makes every load, counts in the intro). The scene names
-#   and start times come from the table at the top of demo/Ini/demo.ini.
+#   its longest frame (the wall time from one frame's line to the next, so
+#   the show's first frame, which makes every load, is left to the time to
+#   first frame). The scene names and start times come from the table at
+#   the top of demo/Ini/demo.ini.
 # - processor time: per scene, the player's processor time per frame (all of
 #   its threads, the rasterizer's included); for the whole run, seconds per
 #   second of show.
@@ -75,7 +76,7 @@ with open(work + "/play.err", "w") as err:
                 used = (int(fields[11]) + int(fields[12])) / ticks
             except (OSError, IndexError, ValueError):
                 used = -1
-            out.write("%s %.2f\n" % (line.split()[2], used))
+            out.write("%s %.2f %.4f\n" % (line.split()[2], used, time.monotonic() - start))
             if time.monotonic() - start > 150:
                 child.kill()
     _, status, usage = os.wait4(child.pid, 0)
@@ -93,7 +94,7 @@ show=$(awk '/^syncronizer/ { for (i = 1; i <= NF; i++) if ($i == "stop") print $
 echo "per scene at 640x480: frames per second, longest frame, processor time per frame"
 awk -v show="$show" '
   NR == FNR { start[n] = $1; name[n++] = $2; next }
-  { t[m] = $1; cpu[m++] = $2 }
+  { t[m] = $1; cpu[m] = $2; wall[m++] = $3 }
   END {
     for (k = 0; k < n; k++) {
       to = k + 1 < n ? start[k + 1] : show
@@ -103,8 +104,7 @@ awk -v show="$show" '
         if (first < 0) first = i
         last = i
         frames++
-        gap = (i + 1 < m ? t[i + 1] : show) - t[i]
-        if (gap > longest) longest = gap
+        if (i + 1 < m && wall[i + 1] - wall[i] > longest) longest = wall[i + 1] - wall[i]
       }
       fps = frames / (to - start[k])
       # The ticks a frame line carries were used up to that frame: a
