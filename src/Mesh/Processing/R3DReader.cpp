@@ -149,6 +149,27 @@ void R3DReader::Body::readRows(Element& element, const std::vector<std::vector<B
         p += rows * rowBytes;
         return;
     }
+    // Text rows of scalars: each property's kind and destinations are looked
+    // up once, and each row's words go straight to them.
+    if (!binary && allScalar) {
+        struct Column {
+            bool real;
+            const Binding* first;
+            const Binding* last;
+        };
+        std::vector<Column> columns;
+        for (std::size_t k = 0; k < properties; ++k)
+            columns.push_back({hasRealValues(element.properties[k].type), bindings[k].data(),
+                               bindings[k].data() + bindings[k].size()});
+        for (std::size_t row = 0; row < rows; ++row) {
+            for (const Column& column : columns) {
+                const uint32_t word = textWord(column.real);
+                for (const Binding* b = column.first; b != column.last; ++b)
+                    store(b->base + row * b->stride * 4, word);
+            }
+        }
+        return;
+    }
     std::size_t listUsed = 0;
     for (std::size_t row = 0; row < rows; ++row) {
         for (std::size_t k = 0; k < properties; ++k) {
