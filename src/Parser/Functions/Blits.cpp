@@ -151,13 +151,7 @@ void BlitObject::draw() {
     m->setTexture(0, m_texture->getTexture());
     m->setTextureCoordGen(0, GEN_DISABLE);
     m->setTexture(1, nullptr);
-    TextureCombinerStage stage;
-    stage.enabled = true;
-    stage.colorArg1 = stage.alphaArg1 = SRC_TEXTURE;
-    stage.colorArg2 = stage.alphaArg2 = SRC_CURRENT;
-    stage.colorArg3 = stage.alphaArg3 = SRC_CURRENT;
-    stage.colorOp = stage.alphaOp = OP_I1;
-    stage.result = SRC_CURRENT;
+    const TextureCombinerStage stage = TextureCombinerStage::textureThrough();
     m->setCombinerStage(0, &stage);
 
     m_buffers.draw(m, 4, 2);

@@ -131,13 +131,7 @@ void TextureArrayObject::draw() {
     m->setBlendFunc(BLENDFACTOR, ONE);
     m->setTexture(0, m_texture->getTexture());
     m->setTexture(1, nullptr);
-    TextureCombinerStage stage;
-    stage.enabled = true;
-    stage.colorArg1 = stage.alphaArg1 = SRC_TEXTURE;
-    stage.colorArg2 = stage.alphaArg2 = SRC_CURRENT;
-    stage.colorArg3 = stage.alphaArg3 = SRC_CURRENT;
-    stage.colorOp = stage.alphaOp = OP_I1;
-    stage.result = SRC_CURRENT;
+    const TextureCombinerStage stage = TextureCombinerStage::textureThrough();
     m->setCombinerStage(0, &stage);
 
     m->setVertexDeclaration(m_declaration.get());

@@ -211,6 +211,14 @@ struct TextureCombinerStage {
     int32_t colorOp = OP_MODULATE;
     int32_t alphaOp = OP_MODULATE;
     int32_t result = SRC_CURRENT;
+
+    // An enabled stage that passes its texture through unchanged.
+    static TextureCombinerStage textureThrough() {
+        TextureCombinerStage stage;
+        stage.enabled = true;
+        stage.colorOp = stage.alphaOp = OP_I1;
+        return stage;
+    }
 };
 
 // Anything that can be rendered into.
