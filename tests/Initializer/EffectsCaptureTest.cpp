@@ -21,31 +21,39 @@ constexpr int kSize = 128;
 // Frame 0: two trails of a white picture. One of four quads 0.4 wide, each
 // moved 0.5 to the right of the one before, at full weight; one of four
 // nested quads 0.12 wide scaled by 2 each, a quarter weight each.
-// Frame 1: the image warp with one lens that pulls every point to (-0.5, 0),
-// over a picture red on the left and blue on the right. Frame 2: the volume
+// Frame 1: the image warp with one lens that pulls every point to (0.5, 0),
+// over a texture target's picture, red on the left and blue on the right
+// (targets are rectangle textures, read in texels). Frame 2: the volume
 // slices tinted (1, 0.5, 0.25).
 const char* const kScript = R"(
 graphicsSystem = GraphicsSystem { type = "gl" width = 128 height = 128 }
 syncronizer = Syncronizer { start = 0 stop = 0.5 }
 white = Texture2D { file = File "white.png" }
 halves = Texture2D { file = File "halves.png" }
+screen = MainWindow { }
+canvas = Texture2D { targetable = 1 width = 48 height = 48 }
+canvasTarget = TextureTarget { texture = canvas }
+canvasBlit = Blit { texture = halves center = < 0 0 > dimensions = < 2 2 > }
 moved = TextureArray { graphicsSystem = graphicsSystem texture = white number = 4 scale = 1
     movement = < 1.5 0 > dimensions = < 0.4 0.4 > center = < -0.75 0.5 > intensity = 4 }
 grown = TextureArray { graphicsSystem = graphicsSystem texture = white number = 4 scale = 8
     movement = < 0 0 > dimensions = < 0.12 0.12 > center = < 0 -0.5 > }
 directory = demo
-warp = ImageWarp { graphicsSystem = graphicsSystem p1 = < -0.5 0 1 1000 >
+warp = ImageWarp { graphicsSystem = graphicsSystem p1 = < 0.5 0 1 1000 >
     shader = VertexShader { file = File "shaders/warp.vp" constants = VertexConstants { } }
-    material = Material { attributes = ( 0 TextureStage { texture = halves stage = 0 } ) } }
+    material = Material { attributes = ( 0 TextureStage { texture = canvas stage = 0 } ) } }
 slices = SliceVolume { graphicsSystem = graphicsSystem shader = VertexShader {
     file = File "shaders/slice.vp" constants = VertexConstants { constant1 = < 1 0.5 0.25 1 > } } }
-events = EventList ( 0 white Load ()  0 halves Load ()
+events = EventList ( 0 white Load ()  0 halves Load ()  0 canvas Load ()
     ( 0 1 ) graphicsSystem ResetState ()  ( 0 1 ) graphicsSystem SetCulling { enable = 0 }
     ( 0 1 ) graphicsSystem ClearScreen { color = < 0 0 0 1 > }
     ( 0 0.2 1 ) moved Draw ()  ( 0 0.2 1 ) grown Draw ()
-    ( 0.25 0.45 1 ) warp Draw ()
+    ( 0.25 0.45 1 ) graphicsSystem SetViewport { target = canvasTarget }
+    ( 0.25 0.45 1 ) canvasBlit Draw ()  ( 0.25 0.45 1 ) canvasTarget Draw ()
+    ( 0.25 0.45 1 ) graphicsSystem SetViewport { target = screen }
+    ( 0.25 0.45 1 ) graphicsSystem SetCulling { enable = 0 }  ( 0.25 0.45 1 ) warp Draw ()
     ( 0.5 1 1 ) graphicsSystem DepthTest 0  ( 0.5 1 1 ) slices Draw ()
-    ( 0 1 2 ) MainWindow { } Draw () )
+    ( 0 1 2 ) screen Draw () )
 )";
 
 using Rgb = std::array<int, 3>;
@@ -94,10 +102,10 @@ TEST(EffectsCaptureTest, EachEffectDrawsWhereItsNumbersPutIt) {
         const int grey = 64 * (4 - k) - (k == 0);
         EXPECT_TRUE(near(pixel(frames[0], offsets[k], -0.5f), {grey, grey, grey}, 3)) << k;
     }
-    // Every point shows the picture at (-0.5, 0), red, corners included.
+    // Every point shows the picture at (0.5, 0), blue, corners included.
     for (const auto& [x, y] :
          {std::pair{0.95f, 0.95f}, {0.95f, -0.95f}, {-0.95f, 0.95f}, {0.0f, 0.0f}})
-        EXPECT_TRUE(near(pixel(frames[1], x, y), {255, 0, 0}, 8)) << x << "," << y;
+        EXPECT_TRUE(near(pixel(frames[1], x, y), {0, 0, 255}, 8)) << x << "," << y;
     // At the centre, eleven slices of tint * (1 - z^2) for z = 1 to -1, each
     // blended as src * src + dst * (1 - src); nothing outside the ball.
     EXPECT_TRUE(near(pixel(frames[2], 0, 0), {150, 92, 42}, 4));
