@@ -258,30 +258,21 @@ private:
 class FakeImageLoader : public ImageLoader, public Resource {
 public:
     using Resource::Resource;
-    Texture* loadTexture(const DataBlock&, const TextureDescription& d) override {
-        return load("loadTexture", "block", d, 1);
+#define LOADER(name, Source, source, count)                       \
+    Texture* name(Source, const TextureDescription& d) override { \
+        return load(#name, source, d, count);                     \
     }
-    Texture* loadTexture(const char* file, const TextureDescription& d) override {
-        return load("loadTexture", file, d, 1);
-    }
-    Texture* loadTextureEx(const DataBlock&, const TextureDescription& d) override {
-        return load("loadTextureEx", "block", d, 1);
-    }
-    Texture* loadTextureEx(const char* file, const TextureDescription& d) override {
-        return load("loadTextureEx", file, d, 1);
-    }
-    Texture* loadCubeTexture(const DataBlock* const[6], const TextureDescription& d) override {
-        return load("loadCubeTexture", "blocks", d, 6);
-    }
-    Texture* loadCubeTexture(const char* const files[6], const TextureDescription& d) override {
-        return load("loadCubeTexture", faces(files), d, 6);
-    }
-    Texture* loadCubeTextureEx(const DataBlock* const[6], const TextureDescription& d) override {
-        return load("loadCubeTextureEx", "blocks", d, 6);
-    }
-    Texture* loadCubeTextureEx(const char* const files[6], const TextureDescription& d) override {
-        return load("loadCubeTextureEx", faces(files), d, 6);
-    }
+    // clang-format off
+    LOADER(loadTexture, const DataBlock&, "block", 1)
+    LOADER(loadTexture, const char* file, file, 1)
+    LOADER(loadTextureEx, const DataBlock&, "block", 1)
+    LOADER(loadTextureEx, const char* file, file, 1)
+    LOADER(loadCubeTexture, const DataBlock* const[6], "blocks", 6)
+    LOADER(loadCubeTexture, const char* const files[6], faces(files), 6)
+    LOADER(loadCubeTextureEx, const DataBlock* const[6], "blocks", 6)
+    LOADER(loadCubeTextureEx, const char* const files[6], faces(files), 6);
+    // clang-format on
+#undef LOADER
 
 private:
     static std::string faces(const char* const files[6]) {
@@ -318,9 +309,6 @@ public:
 
     void beginScene() override { log("beginScene"); }
     void endScene() override { log("endScene"); }
-    void setVertexStream(VertexStream* s, int index) override { log("setVertexStream", s, index); }
-    void setVertexDeclaration(VertexDeclaration* d) override { log("setVertexDeclaration", d); }
-    void setIndexStream(IndexStream* stream) override { log("setIndexStream", stream); }
     void drawPrimitive(unsigned type, int first, int count) override {
         log("drawPrimitive", primitive(type), first, count);
     }
@@ -335,105 +323,27 @@ public:
                      const Color* emissive) override {
         log("setMaterial", diffuse, ambient, specular, power, emissive);
     }
-    void setShadeMode(bool smooth) override { log("setShadeMode", smooth); }
-    void setSpecularSeparate(bool separate) override { log("setSpecularSeparate", separate); }
-    void setFog(bool enable) override { log("setFog", enable); }
-    void setFogRangeBased(bool rangeBased) override { log("setFogRangeBased", rangeBased); }
-    void setFogColor(const Color* color) override { log("setFogColor", color); }
-    void setFogMode(int mode) override { log("setFogMode", Named{Enums::fogMode, mode}); }
-    void enableFogVertexMode(bool enable) override { log("enableFogVertexMode", enable); }
-    void setFogParameters(float start, float end, float density) override {
-        log("setFogParameters", start, end, density);
-    }
-    void setLighting(bool enable) override { log("setLighting", enable); }
-    void setColorMaterialEnable(bool enable) override { log("setColorMaterialEnable", enable); }
-    void setAmbientLight(const Color* color) override { log("setAmbientLight", color); }
-    void setLocalViewer(bool enable) override { log("setLocalViewer", enable); }
-    void setNormalize(bool enable) override { log("setNormalize", enable); }
-    void setLightEnable(int light, bool enable) override { log("setLightEnable", light, enable); }
     int getMaxLights() override { return kLights; }
-    void setColorMaterial(unsigned source) override { log("setColorMaterial", source); }
-    void setVertexShader(VertexShader* shader) override { log("setVertexShader", shader); }
-    void setVertexConstantF(int first, const float* values, int count) override {
-        log("setVertexConstantF", first, List<float>{values, 4 * count}, count);
-    }
-    void setVertexConstantB(int first, const int* values, int count) override {
-        log("setVertexConstantB", first, List<int>{values, count}, count);
-    }
-    void setVertexConstantI(int first, const int* values, int count) override {
-        log("setVertexConstantI", first, List<int>{values, 4 * count}, count);
-    }
     void setVertexConstantMatrix(int first, int selector) override {
         log("setVertexConstantMatrix", first, selector);
         m_matrices.vertexProgramMatrix(selector);
     }
-    void setPixelShader(PixelShader* shader) override { log("setPixelShader", shader); }
-    void setPixelConstantF(int first, const float* values, int count) override {
-        log("setPixelConstantF", first, List<float>{values, 4 * count}, count);
-    }
-    void setPixelConstantB(int first, const int* values, int count) override {
-        log("setPixelConstantB", first, List<int>{values, count}, count);
-    }
-    void setPixelConstantI(int first, const int* values, int count) override {
-        log("setPixelConstantI", first, List<int>{values, 4 * count}, count);
-    }
     int getMaxTextureUnits() override { return kTextureUnits; }
-    void setTexture(int stage, Texture* texture) override { log("setTexture", stage, texture); }
     int getMaxCombinerStages() override { return kCombinerStages; }
-    void setTextureFactor(const Color* color) override { log("setTextureFactor", color); }
     void setDepthTest(bool enable) override {
         log("setDepthTest", enable);
         m_depthTest = enable;
     }
-    void setDepthWrite(bool enable) override { log("setDepthWrite", enable); }
     void setDepthFunc(int func) override {
         log("setDepthFunc", compare(func));
         m_depthFunc = func;
     }
-    void setDepthBias(float constant, float linear) override {
-        log("setDepthBias", constant, linear);
-    }
-    void setFillMode(int mode) override { log("setFillMode", Named{Enums::fillMode, mode}); }
-    void setAlphaTest(bool enable) override { log("setAlphaTest", enable); }
     void setAlphaFunc(int func, float reference) override {
         log("setAlphaFunc", compare(func), reference);
     }
-    void setBlend(bool enable) override { log("setBlend", enable); }
     void setBlendFunc(int source, int destination) override {
         log("setBlendFunc", Named{Enums::blendFactor, source},
             Named{Enums::blendFactor, destination});
-    }
-    void setBlendOperation(int operation) override {
-        log("setBlendOperation", Named{Enums::blendOperation, operation});
-    }
-    void setBlendColor(const Color* color) override { log("setBlendColor", color); }
-    void setCulling(bool enable) override { log("setCulling", enable); }
-    void setCullingMode(int mode) override {
-        log("setCullingMode", Named{Enums::cullingMode, mode});
-    }
-    void setClipPlanes(bool enable) override { log("setClipPlanes", enable); }
-    void setClipPlaneMask(unsigned mask) override { log("setClipPlaneMask", mask); }
-    void setClipPlane(int index, const Plane* plane) override { log("setClipPlane", index, plane); }
-    void setStencilTest(bool enable) override { log("setStencilTest", enable); }
-    void setTwoSidedStencil(bool enable) override { log("setTwoSidedStencil", enable); }
-    void setStencilOp(unsigned fail, unsigned depthFail, unsigned pass) override {
-        log("setStencilOp", stencil(fail), stencil(depthFail), stencil(pass));
-    }
-    void setStencilFunc(int func) override { log("setStencilFunc", compare(func)); }
-    void setStencilOpBack(unsigned fail, unsigned depthFail, unsigned pass) override {
-        log("setStencilOpBack", stencil(fail), stencil(depthFail), stencil(pass));
-    }
-    void setStencilFuncBack(int func) override { log("setStencilFuncBack", compare(func)); }
-    void setStencilRef(int reference) override { log("setStencilRef", reference); }
-    void setStencilMask(unsigned mask) override { log("setStencilMask", mask); }
-    void setStencilWriteMask(unsigned mask) override { log("setStencilWriteMask", mask); }
-    void setPointSprite(bool enable) override { log("setPointSprite", enable); }
-    void setPointScaleEnable(bool enable) override { log("setPointScaleEnable", enable); }
-    void setPointSize(float size) override { log("setPointSize", size); }
-    void setPointSizeMin(float size) override { log("setPointSizeMin", size); }
-    void setPointSizeMax(float size) override { log("setPointSizeMax", size); }
-    void setPointScale(float constant, float linear, float quadratic) override {
-        log("setPointScale", constant, linear, quadratic);
     }
     void clear(unsigned flags, const Color* color, float depth, int stencil) override {
         log("clear", flags, color, depth, stencil);
@@ -461,8 +371,6 @@ public:
     void setColorWriteMask(bool red, bool green, bool blue, bool alpha) override {
         log("setColorWriteMask", red, green, blue, alpha);
     }
-    void setScissorTest(bool enable) override { log("setScissorTest", enable); }
-    void setPerspectiveHint(bool nicest) override { log("setPerspectiveHint", nicest); }
 
     std::vector<std::string> takeLog() override {
         std::vector<std::string> lines;
@@ -578,6 +486,57 @@ public:
                      "STENCIL_DECRSAT", "STENCIL_INVERT", "STENCIL_INCR", "STENCIL_DECR"},
                     STENCIL_KEEP);
     }
+
+    // The calls that only log their arguments.
+#define LOGGED(name, Type) \
+    void name(Type value) override { log(#name, value); }
+#define LOGGED2(name, A, B) \
+    void name(A a, B b) override { log(#name, a, b); }
+#define LOGGED3(name, A, B, C) \
+    void name(A a, B b, C c) override { log(#name, a, b, c); }
+#define LOGGED_AS(name, table) \
+    void name(int value) override { log(#name, Named{Enums::table, value}); }
+#define CONSTANTS(name, Type, width)                                 \
+    void name(int first, const Type* values, int count) override {   \
+        log(#name, first, List<Type>{values, width * count}, count); \
+    }
+#define STENCIL_OP(name)                                                   \
+    void name(unsigned fail, unsigned depthFail, unsigned pass) override { \
+        log(#name, stencil(fail), stencil(depthFail), stencil(pass));      \
+    }
+    // clang-format off
+    LOGGED(setShadeMode, bool) LOGGED(setSpecularSeparate, bool) LOGGED(setFog, bool)
+    LOGGED(setFogRangeBased, bool) LOGGED(enableFogVertexMode, bool) LOGGED(setLighting, bool)
+    LOGGED(setColorMaterialEnable, bool) LOGGED(setLocalViewer, bool) LOGGED(setNormalize, bool)
+    LOGGED(setAlphaTest, bool) LOGGED(setBlend, bool) LOGGED(setCulling, bool)
+    LOGGED(setClipPlanes, bool) LOGGED(setStencilTest, bool) LOGGED(setTwoSidedStencil, bool)
+    LOGGED(setPointSprite, bool) LOGGED(setPointScaleEnable, bool) LOGGED(setScissorTest, bool)
+    LOGGED(setPerspectiveHint, bool) LOGGED(setDepthWrite, bool) LOGGED(setPointSize, float)
+    LOGGED(setPointSizeMin, float) LOGGED(setPointSizeMax, float) LOGGED(setStencilRef, int)
+    LOGGED(setColorMaterial, unsigned) LOGGED(setClipPlaneMask, unsigned)
+    LOGGED(setStencilMask, unsigned) LOGGED(setStencilWriteMask, unsigned)
+    LOGGED(setFogColor, const Color*) LOGGED(setAmbientLight, const Color*)
+    LOGGED(setTextureFactor, const Color*) LOGGED(setBlendColor, const Color*)
+    LOGGED(setVertexDeclaration, VertexDeclaration*) LOGGED(setIndexStream, IndexStream*)
+    LOGGED(setVertexShader, VertexShader*) LOGGED(setPixelShader, PixelShader*)
+    LOGGED_AS(setFogMode, fogMode) LOGGED_AS(setFillMode, fillMode)
+    LOGGED_AS(setBlendOperation, blendOperation) LOGGED_AS(setCullingMode, cullingMode)
+    LOGGED_AS(setStencilFunc, compareFunc) LOGGED_AS(setStencilFuncBack, compareFunc)
+    CONSTANTS(setVertexConstantF, float, 4) CONSTANTS(setVertexConstantB, int, 1)
+    CONSTANTS(setVertexConstantI, int, 4) CONSTANTS(setPixelConstantF, float, 4)
+    CONSTANTS(setPixelConstantB, int, 1) CONSTANTS(setPixelConstantI, int, 4)
+    STENCIL_OP(setStencilOp) STENCIL_OP(setStencilOpBack)
+    LOGGED2(setVertexStream, VertexStream*, int) LOGGED2(setLightEnable, int, bool)
+    LOGGED2(setTexture, int, Texture*) LOGGED2(setClipPlane, int, const Plane*)
+    LOGGED2(setDepthBias, float, float) LOGGED3(setFogParameters, float, float, float)
+    LOGGED3(setPointScale, float, float, float);
+    // clang-format on
+#undef STENCIL_OP
+#undef CONSTANTS
+#undef LOGGED_AS
+#undef LOGGED3
+#undef LOGGED2
+#undef LOGGED
 
 private:
     template <typename... Args>
