@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "Common/DataBlock.h"
-#include "Mesh/Processing/R3DReader.h"
+#include "Mesh/MeshKit.h"
 #include "MeshConversion/MeshTool.h"
 #include "Support/TestKit.h"
 
@@ -22,22 +21,6 @@ const char* const kObj =
     "vn 0 0 1\nvn 0.6 0 0.8\n"
     "f 1/1/1 2/2/1 3/3/1 4/4/1\n"
     "f 5/1/2 6/2/2 7/3/2 8/4/2 9/5/2\n";
-
-// What the chain hands to the end of it.
-struct CapturingConsumer : MeshDataConsumer {
-    VertexData vertices;
-    IndexData faces;
-    VertexData* createVertexData(const VertexFormat& format, int count) override {
-        vertices.format = format;
-        vertices.count = count;
-        vertices.data.assign(static_cast<std::size_t>(format.total) * count, 0.0f);
-        return &vertices;
-    }
-    IndexData* createIndexData(int indexCount) override {
-        faces.indices.assign(indexCount, 0);
-        return &faces;
-    }
-};
 
 int runTool(std::vector<std::string> args, std::string* errors = nullptr) {
     args.insert(args.begin(), "vexa-mesh");
@@ -78,7 +61,7 @@ TEST(MeshToolTest, ReaderReadsBackWhatTheConverterWrote) {
             FileDataBlock file(dir / "out.r3d");
             R3DReader reader(&file,
                              {{"normal", {"normalx", "normaly", "normalz"}}, {"tex0", {"u", "v"}}});
-            CapturingConsumer read;
+            Testing::KeepingConsumer read;
             reader.setConsumer(&read);
             reader.produce();
 
