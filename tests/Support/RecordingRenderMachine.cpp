@@ -309,20 +309,6 @@ public:
 
     void beginScene() override { log("beginScene"); }
     void endScene() override { log("endScene"); }
-    void drawPrimitive(unsigned type, int first, int count) override {
-        log("drawPrimitive", primitive(type), first, count);
-    }
-    void drawIndexedPrimitive(unsigned type, int base, int minIndex, int vertices, int first,
-                              int count) override {
-        log("drawIndexedPrimitive", primitive(type), base, minIndex, vertices, first, count);
-    }
-    void setTextureCoordGen(int stage, int mode) override {
-        log("setTextureCoordGen", stage, Named{Enums::texCoordGen, mode});
-    }
-    void setMaterial(const Color* diffuse, const Color* ambient, const Color* specular, float power,
-                     const Color* emissive) override {
-        log("setMaterial", diffuse, ambient, specular, power, emissive);
-    }
     int getMaxLights() override { return kLights; }
     void setVertexConstantMatrix(int first, int selector) override {
         log("setVertexConstantMatrix", first, selector);
@@ -338,19 +324,6 @@ public:
         log("setDepthFunc", compare(func));
         m_depthFunc = func;
     }
-    void setAlphaFunc(int func, float reference) override {
-        log("setAlphaFunc", compare(func), reference);
-    }
-    void setBlendFunc(int source, int destination) override {
-        log("setBlendFunc", Named{Enums::blendFactor, source},
-            Named{Enums::blendFactor, destination});
-    }
-    void clear(unsigned flags, const Color* color, float depth, int stencil) override {
-        log("clear", flags, color, depth, stencil);
-    }
-    void readPixels(void*, int x, int y, int width, int height) override {
-        log("readPixels", x, y, width, height);
-    }
     int getWidth() override { return m_viewport.width; }
     int getHeight() override { return m_viewport.height; }
     const Matrix* getMatrix(unsigned kind) override { return &m_matrices.get(kind); }
@@ -361,15 +334,6 @@ public:
     void multMatrix(const Matrix* matrix, unsigned kind) override {
         log("multMatrix", *matrix, matrixKind(kind));
         m_matrices.mult(kind, *matrix);
-    }
-    void setTextureMatrix(int stage, const Matrix* m) override {
-        log("setTextureMatrix", stage, *m);
-    }
-    void multTextureMatrix(int stage, const Matrix* m) override {
-        log("multTextureMatrix", stage, *m);
-    }
-    void setColorWriteMask(bool red, bool green, bool blue, bool alpha) override {
-        log("setColorWriteMask", red, green, blue, alpha);
     }
 
     std::vector<std::string> takeLog() override {
@@ -494,6 +458,8 @@ public:
     void name(A a, B b) override { log(#name, a, b); }
 #define LOGGED3(name, A, B, C) \
     void name(A a, B b, C c) override { log(#name, a, b, c); }
+#define LOGGED_WITH(name, parameters, ...) \
+    void name parameters override { log(#name, __VA_ARGS__); }
 #define LOGGED_AS(name, table) \
     void name(int value) override { log(#name, Named{Enums::table, value}); }
 #define CONSTANTS(name, Type, width)                                 \
@@ -529,11 +495,29 @@ public:
     LOGGED2(setVertexStream, VertexStream*, int) LOGGED2(setLightEnable, int, bool)
     LOGGED2(setTexture, int, Texture*) LOGGED2(setClipPlane, int, const Plane*)
     LOGGED2(setDepthBias, float, float) LOGGED3(setFogParameters, float, float, float)
-    LOGGED3(setPointScale, float, float, float);
+    LOGGED3(setPointScale, float, float, float)
+    LOGGED_WITH(drawPrimitive, (unsigned type, int first, int count), primitive(type), first, count)
+    LOGGED_WITH(drawIndexedPrimitive,
+                (unsigned type, int base, int minIndex, int vertices, int first, int count),
+                primitive(type), base, minIndex, vertices, first, count)
+    LOGGED_WITH(setTextureCoordGen, (int stage, int mode), stage, Named{Enums::texCoordGen, mode})
+    LOGGED_WITH(setMaterial, (const Color* diffuse, const Color* ambient, const Color* specular,
+                float power, const Color* emissive), diffuse, ambient, specular, power, emissive)
+    LOGGED_WITH(setAlphaFunc, (int func, float reference), compare(func), reference)
+    LOGGED_WITH(setBlendFunc, (int source, int destination), Named{Enums::blendFactor, source},
+                Named{Enums::blendFactor, destination})
+    LOGGED_WITH(clear, (unsigned flags, const Color* color, float depth, int stencil), flags,
+                color, depth, stencil)
+    LOGGED_WITH(readPixels, (void*, int x, int y, int width, int height), x, y, width, height)
+    LOGGED_WITH(setTextureMatrix, (int stage, const Matrix* m), stage, *m)
+    LOGGED_WITH(multTextureMatrix, (int stage, const Matrix* m), stage, *m)
+    LOGGED_WITH(setColorWriteMask, (bool red, bool green, bool blue, bool alpha), red, green,
+                blue, alpha);
     // clang-format on
 #undef STENCIL_OP
 #undef CONSTANTS
 #undef LOGGED_AS
+#undef LOGGED_WITH
 #undef LOGGED3
 #undef LOGGED2
 #undef LOGGED
