@@ -40,6 +40,22 @@ void checkType(const IniObject* object, const TypeObject* type, const std::strin
                what + " is " + typeName(object) + ". " + type->name() + " was expected.");
 }
 
+std::vector<IniObject*> pairedObjects(const IniObject* object, const std::string& name,
+                                      const TypeObject* type) {
+    const std::string invalid = name + " has invalid format.";
+    if (!IniObject::isOfType(object, Types::Tuple())) VEXA_THROW(FunctionParseException, invalid);
+    const auto* tuple = static_cast<const TupleObject*>(object);
+    if (tuple->size() % 2 != 0) VEXA_THROW(FunctionParseException, invalid);
+    std::vector<IniObject*> objects;
+    for (std::size_t i = 0; i < tuple->size(); i += 2) {
+        if (!IniObject::isOfType(tuple->at(i), Types::Number()) ||
+            (type && !IniObject::isOfType(tuple->at(i + 1), type)))
+            VEXA_THROW(FunctionParseException, invalid);
+        objects.push_back(tuple->at(i + 1));
+    }
+    return objects;
+}
+
 int32_t lookupEnum(const EnumEntry* table, std::string_view text) {
     for (const EnumEntry* e = table; e->name; ++e)
         if (text == e->name) return e->value;

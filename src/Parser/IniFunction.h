@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Parser/EnumTable.h"
 #include "Parser/IniObject.h"
@@ -123,5 +124,10 @@ int32_t truncateToInt(float value);
 
 // Checks `object` against `type`; "<what> is <actual>. <expected> was expected."
 void checkType(const IniObject* object, const TypeObject* type, const std::string& what);
+
+// The second objects of a tuple of (number, object) pairs, each of `type`
+// when one is given; "<name> has invalid format." for anything else.
+std::vector<IniObject*> pairedObjects(const IniObject* tuple, const std::string& name,
+                                      const TypeObject* type = nullptr);
 
 }  // namespace Vexa

@@ -157,18 +157,14 @@ public:
             environment->setFog(static_cast<const FogDefinitionObject*>(fog)->fog());
         }
         if (has("lights")) {
-            const auto* lights = static_cast<TupleObject*>(getObject("lights", Types::Tuple()));
-            const std::size_t n = lights->size();
-            if (n % 2 != 0 || n / 2 > Environment::kLightSlots)
+            const std::vector<IniObject*> lights =
+                pairedObjects(getObject("lights", Types::Tuple()), "lights", Types::Light());
+            if (lights.size() > Environment::kLightSlots)
                 VEXA_THROW(FunctionParseException, "lights has invalid format.");
-            for (std::size_t i = 0; i < n; i += 2) {
-                IniObject* light = lights->at(i + 1);
-                if (!IniObject::isOfType(lights->at(i), Types::Number()) ||
-                    !IniObject::isOfType(light, Types::Light()))
-                    VEXA_THROW(FunctionParseException, "lights has invalid format.");
-                record(light);
-                environment->setLight(static_cast<int>(i / 2),
-                                      &static_cast<LightObject*>(light)->light());
+            for (std::size_t i = 0; i < lights.size(); ++i) {
+                record(lights[i]);
+                environment->setLight(static_cast<int>(i),
+                                      &static_cast<LightObject*>(lights[i])->light());
             }
         }
         return object.release();

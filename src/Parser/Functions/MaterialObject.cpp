@@ -299,22 +299,6 @@ protected:
     RenderMachine* machine() {
         return renderMachineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
     }
-    // A tuple parameter of (Number, something) pairs, as its second elements.
-    std::vector<IniObject*> pairs(const char* name) {
-        const std::string invalid = std::string(name) + " has invalid format.";
-        IniObject* object = getRecordedObject(name, nullptr);
-        if (!IniObject::isOfType(object, Types::Tuple()))
-            VEXA_THROW(FunctionParseException, invalid);
-        const auto* tuple = static_cast<TupleObject*>(object);
-        if (tuple->size() % 2 != 0) VEXA_THROW(FunctionParseException, invalid);
-        std::vector<IniObject*> seconds;
-        for (std::size_t i = 0; i < tuple->size(); i += 2) {
-            if (!IniObject::isOfType(tuple->at(i), Types::Number()))
-                VEXA_THROW(FunctionParseException, invalid);
-            seconds.push_back(tuple->at(i + 1));
-        }
-        return seconds;
-    }
     Environment* environmentParameter() {
         IniObject* object = getRecordedObject("environment", nullptr);
         if (!IniObject::isOfType(object, Types::Environment()))
@@ -335,7 +319,8 @@ public:
             material->setGenerator(generator);
         }
         if (has("attributes")) {
-            for (IniObject* object : pairs("attributes")) {
+            for (IniObject* object :
+                 pairedObjects(getRecordedObject("attributes", nullptr), "attributes")) {
                 auto* attribute = dynamic_cast<MaterialAttribute*>(object);
                 if (!attribute)
                     VEXA_THROW(FunctionParseException, "attributes has invalid format.");

@@ -294,16 +294,9 @@ public:
         bindNumberIfGiven("specular", &object->specular);
         bindNumberIfGiven("glossiness", &object->glossiness);
         if (has("textures")) {
-            const IniObject* textures = getRecordedObject("textures", nullptr);
-            const auto* tuple = static_cast<const TupleObject*>(textures);
-            if (!IniObject::isOfType(textures, Types::Tuple()) || tuple->size() % 2 != 0)
-                VEXA_THROW(FunctionParseException, "textures has invalid format.");
-            for (std::size_t i = 0; i < tuple->size(); i += 2) {
-                if (!IniObject::isOfType(tuple->at(i), Types::Number()) ||
-                    !IniObject::isOfType(tuple->at(i + 1), Types::TextureStage()))
-                    VEXA_THROW(FunctionParseException, "textures has invalid format.");
-                object->addStage(static_cast<TextureStageObject*>(tuple->at(i + 1)));
-            }
+            for (IniObject* stage : pairedObjects(getRecordedObject("textures", nullptr),
+                                                  "textures", Types::TextureStage()))
+                object->addStage(static_cast<TextureStageObject*>(stage));
         }
         TextureObject* cube = nullptr;
         if (has("lightCube")) {

@@ -126,21 +126,13 @@ public:
         IniObject* light = getRecordedObject("light", nullptr);
         if (!IniObject::isOfType(light, Types::Light()))
             VEXA_THROW(FunctionParseException, "light has invalid format.");
-        std::vector<VertexConstantsObject*> targets;
-        if (has("constants")) {
-            IniObject* object = getRecordedObject("constants", nullptr);
-            const auto* tuple = static_cast<TupleObject*>(object);
-            if (!IniObject::isOfType(object, Types::Tuple()) || tuple->size() % 2 != 0)
-                VEXA_THROW(FunctionParseException, "constants has invalid format.");
-            for (std::size_t i = 0; i < tuple->size(); i += 2) {
-                if (!IniObject::isOfType(tuple->at(i), Types::Number()) ||
-                    !IniObject::isOfType(tuple->at(i + 1), Types::VertexConstants()))
-                    VEXA_THROW(FunctionParseException, "constants has invalid format.");
-                targets.push_back(static_cast<VertexConstantsObject*>(tuple->at(i + 1)));
-            }
-        }
+        std::vector<IniObject*> targets;
+        if (has("constants"))
+            targets = pairedObjects(getRecordedObject("constants", nullptr), "constants",
+                                    Types::VertexConstants());
         auto object = std::make_unique<PRTLightObject>(static_cast<LightObject*>(light));
-        for (VertexConstantsObject* target : targets) object->addTarget(target);
+        for (IniObject* target : targets)
+            object->addTarget(static_cast<VertexConstantsObject*>(target));
         return object.release();
     }
 };
