@@ -5,6 +5,7 @@
 #include "Common/DataBlock.h"
 #include "Parser/Exceptions.h"
 #include "Parser/Functions/FileObject.h"
+#include "Parser/Functions/TransformObject.h"
 #include "Parser/IniFunction.h"
 
 namespace Vexa {
@@ -220,11 +221,7 @@ protected:
         return static_cast<GraphicsSystemObject*>(
             getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
     }
-    RenderMachine* machine() {
-        RenderMachine* m = graphicsSystem()->renderMachine();
-        if (!m) VEXA_THROW(FunctionParseException, "graphicsSystem has no render machine.");
-        return m;
-    }
+    RenderMachine* machine() { return renderMachineOf(graphicsSystem()); }
     // A switch given as a number (non-zero is on) or as a bool.
     static bool flagValue(const IniObject* o, const std::string& what) {
         if (IniObject::isOfType(o, Types::Bool()))
