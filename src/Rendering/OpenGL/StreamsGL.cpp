@@ -116,9 +116,7 @@ void ArrayBindingGL::bind(const VertexDeclaration& declaration,
                           VertexStreamGL* const streams[kMaxVertexStreams], int baseVertex) {
     VertexStreamGL* const stream = streams[0];
     if (m_current && m_streamChanges == s_streamChanges && m_stream == stream &&
-        m_baseVertex == baseVertex && sameElements(m_elements, declaration.elements()) &&
-        (!stream || (m_buffer == stream->buffer() && m_base == stream->base() &&
-                     m_stride == stream->stride())))
+        m_baseVertex == baseVertex && sameElements(m_elements, declaration.elements()))
         return;
     m_current = false;
     uint32_t wanted = 0;
@@ -183,9 +181,6 @@ void ArrayBindingGL::bind(const VertexDeclaration& declaration,
     m_current = true;
     m_elements = declaration.elements();
     m_stream = stream;
-    m_buffer = stream ? stream->buffer() : 0;
-    m_base = stream ? stream->base() : nullptr;
-    m_stride = stream ? stream->stride() : 0;
     m_baseVertex = baseVertex;
     m_streamChanges = s_streamChanges;
 }

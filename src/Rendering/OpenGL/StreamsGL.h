@@ -114,13 +114,11 @@ private:
     uint32_t m_enabled = 0;
     // What the arrays point at after the last complete bind, so that a draw
     // with the same declaration, stream and base vertex binds nothing again.
-    // Any buffer unmapped or stream destroyed since then makes it stale.
+    // Any buffer unmapped or stream destroyed since then makes it stale; while
+    // none is, the same stream still has the same buffer, base and stride.
     bool m_current = false;
     std::vector<VertexElement> m_elements;
     const VertexStreamGL* m_stream = nullptr;
-    GLuint m_buffer = 0;
-    const uint8_t* m_base = nullptr;
-    int m_stride = 0;
     int m_baseVertex = 0;
     uint64_t m_streamChanges = 0;
 };
