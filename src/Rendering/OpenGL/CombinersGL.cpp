@@ -61,12 +61,9 @@ public:
             case OP_I2: line("MOV " + d + ", " + a2); break;
             case OP_MODULATE: line("MUL " + d + ", " + a1 + ", " + a2); break;
             case OP_MODULATE2X:
-                line("MUL " + d + ", " + a1 + ", " + a2);
-                line("MUL " + d + ", " + d + ", k.y");
-                break;
             case OP_MODULATE4X:
                 line("MUL " + d + ", " + a1 + ", " + a2);
-                line("MUL " + d + ", " + d + ", k.z");
+                line("MUL " + d + ", " + d + (operation == OP_MODULATE2X ? ", k.y" : ", k.z"));
                 break;
             case OP_ADD: line("ADD " + d + ", " + a1 + ", " + a2); break;
             case OP_ADDSIGNED:
