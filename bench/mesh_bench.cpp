@@ -98,8 +98,7 @@ struct Sink : Vexa::MeshDataConsumer {
     Vexa::IndexData faces;
     Vexa::VertexData* createVertexData(const Vexa::VertexFormat& format, int count) override {
         vertices.format = format;
-        vertices.count = count;
-        vertices.data.assign(std::size_t(count) * format.total, 0.0f);
+        vertices.allocate(count);
         return &vertices;
     }
     Vexa::IndexData* createIndexData(int count) override {

@@ -39,6 +39,11 @@ struct VertexData {
     int count = 0;
     std::vector<float> data;
 
+    // Holds `n` vertices of the format, every float zero.
+    void allocate(int n) {
+        count = n;
+        data.assign(static_cast<std::size_t>(n) * format.total, 0.0f);
+    }
     float* vertex(int i) { return data.data() + static_cast<std::size_t>(i) * format.total; }
     const float* vertex(int i) const {
         return data.data() + static_cast<std::size_t>(i) * format.total;

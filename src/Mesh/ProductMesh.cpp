@@ -44,8 +44,7 @@ ProductMesh::~ProductMesh() = default;
 
 VertexData* ProductMesh::createVertexData(const VertexFormat& format, int count) {
     m_vertices.format = format;
-    m_vertices.count = count;
-    m_vertices.data.assign(static_cast<std::size_t>(count) * format.total, 0.0f);
+    m_vertices.allocate(count);
     return &m_vertices;
 }
 

@@ -18,8 +18,7 @@ void MorphTargetProcessor::setWeight(std::size_t target, float weight) {
 
 VertexData* MorphTargetProcessor::createVertexData(const VertexFormat& format, int count) {
     m_vertices.format = format;
-    m_vertices.count = count;
-    m_vertices.data.assign(static_cast<std::size_t>(count) * format.total, 0.0f);
+    m_vertices.allocate(count);
     m_hasVertices = true;
     return &m_vertices;
 }

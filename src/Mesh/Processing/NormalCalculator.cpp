@@ -33,8 +33,7 @@ Normal faceNormal(const float* p0, const float* p1, const float* pl) {
 
 VertexData* NormalCalculator::createVertexData(const VertexFormat& format, int count) {
     m_vertices.format = format;
-    m_vertices.count = count;
-    m_vertices.data.assign(static_cast<std::size_t>(count) * format.total, 0.0f);
+    m_vertices.allocate(count);
     m_hasVertices = true;
     return &m_vertices;
 }

@@ -308,10 +308,7 @@ void R3DReader::readVertices(Body& body, Element& element) {
     VertexData* vertices = m_consumer->createVertexData(format, element.rows);
     m_vertices = vertices;
     auto target = m_targets.find(0);
-    if (target != m_targets.end()) {
-        target->second->count = element.rows;
-        target->second->data.assign(std::size_t(element.rows) * target->second->format.total, 0);
-    }
+    if (target != m_targets.end()) target->second->allocate(element.rows);
     if (element.rows == 0) return;
     const std::size_t total = static_cast<std::size_t>(format.total);
     std::vector<std::pair<std::string, Binding>> table = {
