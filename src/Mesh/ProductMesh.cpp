@@ -139,11 +139,8 @@ void ProductMesh::drawTriangles(int first, int count) {
 void ProductMesh::draw() { drawTriangles(0, m_triangleCount); }
 
 void ProductMesh::drawRange(float start, float end) {
-    if (!(end > 0.0f) || !(start < 1.0f)) return;
-    if (start < 0.0f) start = 0.0f;
-    if (end > 1.0f) end = 1.0f;
-    const float count = static_cast<float>(m_triangleCount);
-    drawTriangles(static_cast<int>(count * start), static_cast<int>((end - start) * count));
+    const TriangleWindow window = triangleWindow(start, end, m_triangleCount);
+    drawTriangles(window.first, window.count);
 }
 
 }  // namespace Vexa

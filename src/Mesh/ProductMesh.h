@@ -32,8 +32,6 @@ public:
     // sizes did not change): for chains whose output moves over time.
     void rebuild();
     void draw() override;
-    // Draws the triangles from count * start on, (end - start) * count of
-    // them, with start and end clamped to 0..1.
     void drawRange(float start, float end) override;
 
     int vertexCount() const { return m_vertexCount; }

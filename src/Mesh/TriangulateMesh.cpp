@@ -62,13 +62,9 @@ void TriangulateMesh::update(float) {
 
 void TriangulateMesh::draw() { drawTriangles(0, m_triangleCount); }
 
-// Draws the triangles between the fractions start and end of the count.
 void TriangulateMesh::drawRange(float start, float end) {
-    if (!(end > 0.0f) || !(start < 1.0f)) return;
-    start = std::max(start, 0.0f);
-    end = std::min(end, 1.0f);
-    const auto count = static_cast<float>(m_triangleCount);
-    drawTriangles(static_cast<int>(count * start), static_cast<int>((end - start) * count));
+    const TriangleWindow window = triangleWindow(start, end, m_triangleCount);
+    drawTriangles(window.first, window.count);
 }
 
 void TriangulateMesh::drawTriangles(int first, int count) {
