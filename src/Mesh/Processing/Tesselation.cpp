@@ -74,18 +74,14 @@ void Tesselator::produce() {
     m_stride = m_vertices ? std::size_t(m_vertices->format.total) : 0;
     // Faces without vertices (the reader refuses them) give no triangles.
     if (!m_location) m_faces->faceCount = m_faces->rangeCount = 0;
-    const auto location = [&](int index) { return m_location + std::size_t(index) * m_stride; };
     if (in.degree == 3) {
         triangles.assign(in.indices.begin(), in.indices.begin() + std::ptrdiff_t(in.faceCount) * 3);
         rangeTriangles = in.rangeCount;
     } else if (in.degree == 4) {
         triangles.resize(std::size_t(in.faceCount) * 6);
-        for (int f = 0; f < in.faceCount; ++f) {
-            const int* quad = &in.indices[std::size_t(f) * 4];
-            const float* corners[4] = {location(quad[0]), location(quad[1]), location(quad[2]),
-                                       location(quad[3])};
-            splitQuad(quad, corners, &triangles[std::size_t(f) * 6]);
-        }
+        int* out = triangles.data();
+        for (int f = 0; f < in.faceCount; ++f)
+            splitPolygon(in.indices.data() + std::size_t(f) * 4, 4, out);
         rangeTriangles = in.rangeCount * 2;
     } else if (in.degree == -1) {
         std::size_t count = 0;
