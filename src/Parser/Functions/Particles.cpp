@@ -322,17 +322,12 @@ void LaattaTunObject::drawTunnel(float time) {
 
 namespace {
 
-RenderMachine* machineOf(IniObject* graphics) {
-    RenderMachine* m = static_cast<GraphicsSystemObject*>(graphics)->renderMachine();
-    if (!m) VEXA_THROW(FunctionParseException, "graphicsSystem has no render machine.");
-    return m;
-}
-
 /* Particles { graphicsSystem size material } */
 class F_Particles : public IniFunction {
 public:
     IniObject* create() override {
-        RenderMachine* m = machineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
+        RenderMachine* m =
+            renderMachineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
         const int32_t size = truncateToInt(getNumber("size"));
         if (size < 1 || size > kMaxParticles)
             VEXA_THROW(FunctionParseException, "size must be from 1 to 16777216.");
@@ -345,7 +340,8 @@ public:
 class F_LaattaTun : public IniFunction {
 public:
     IniObject* create() override {
-        RenderMachine* m = machineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
+        RenderMachine* m =
+            renderMachineOf(getRecordedObject("graphicsSystem", Types::GraphicsSystem()));
         LaattaTunObject::Parts parts;
         parts.laatta = getRecordedObject("laatta", Types::Mesh());
         parts.rivi = getRecordedObject("rivi", Types::Mesh());
