@@ -240,15 +240,7 @@ void GridiObject::execute(CommandObject& command) {
 void GridiObject::draw() {
     if (!m_loaded) return;
     RenderMachine* m = m_machine;
-    const float nearZ = 0.1f;
-    const float farZ = 10000.0f;
-    const float cotangent = 1.0f / std::tan(30.0f);
-    Matrix projection = Matrix::identity(0.0f);
-    projection.m[0] = cotangent / 1.33f;
-    projection.m[5] = cotangent;
-    projection.m[10] = farZ / (farZ - nearZ);
-    projection.m[11] = 1.0f;
-    projection.m[14] = -(nearZ * farZ) / (farZ - nearZ);
+    const Matrix projection = perspectiveLH(60.0f, 1.33f, 0.1f, 10000.0f);
     m->setMatrix(&projection, MATRIX_PROJECTION);
     const Matrix view = translation(0.0f, 0.0f, 0.15f);
     m->setMatrix(&view, MATRIX_VIEW);
