@@ -33,6 +33,8 @@ public:
         m_state = m_state * 214013u + 2531011u;
         return static_cast<int>((m_state >> 16) & 0x7FFF);
     }
+    // The next output mapped onto [-1, 1].
+    float nextSigned() { return static_cast<float>(next()) * (2.0f / kMax) - 1.0f; }
 
 private:
     uint32_t m_state;

@@ -357,10 +357,6 @@ void VoronoiObject::execute(CommandObject& command) {
         IniObject::execute(command);
 }
 
-float randomCentre() {
-    return static_cast<float>(programStandardRandom().next()) * (2.0f / 32767.0f) - 1.0f;
-}
-
 // The projection maps 0..1 onto the screen (y downwards) while the centres
 // lie in -1..1, so only the cones of the upper right quarter of that square
 // have their apex on screen. The texture matrix shifts each cone's texture
@@ -385,11 +381,12 @@ void VoronoiObject::draw() {
     m->setIndexStream(m_indices.get());
 
     const int n = m_triangles;
+    StandardRandom& random = programStandardRandom();
     Matrix centre;
     for (int row = 0; row < kConeRows; ++row) {
-        centre.m[13] = randomCentre();
+        centre.m[13] = random.nextSigned();
         for (int i = 0; i < kConesPerRow; ++i) {
-            centre.m[12] = randomCentre();
+            centre.m[12] = random.nextSigned();
             m->setMatrix(&centre, MATRIX_WORLD);
             m->setTextureMatrix(0, &centre);
             m->drawIndexedPrimitive(TRIANGLE_LIST, 0, 0, n + 1, 0, n);

@@ -18,7 +18,6 @@ VEXA_DEFINE_TYPE(RTree, "RTree")
 
 namespace {
 
-constexpr float kTargetScale = 2.0f / 32767.0f;
 constexpr unsigned kStaticUsage = 4;
 
 // The one distance both searches compare, so that they agree to the bit.
@@ -190,9 +189,9 @@ RandomTree grow(int points, float length, StandardRandom& random, Finder& finder
     float* positions = tree.positions.data();
     finder.add(0, positions);
     for (int i = 1; i < points; ++i) {
-        const float r1 = random.next() * kTargetScale - 1.0f;
-        const float r2 = random.next() * kTargetScale - 1.0f;
-        const float r3 = random.next() * kTargetScale - 1.0f;
+        const float r1 = random.nextSigned();
+        const float r2 = random.nextSigned();
+        const float r3 = random.nextSigned();
         const float target[3] = {r3, r2, r1};
         const Nearest nearest = finder.nearest(target, positions, i);
         const float s = nearest.distance < 1e-8 ? 1.0f : nearest.distance;
