@@ -45,14 +45,6 @@ void copy3(float* out, const Vec3f& v) {
     out[2] = v[2];
 }
 
-Matrix translation(float x, float y, float z) {
-    Matrix m;
-    m.m[12] = x;
-    m.m[13] = y;
-    m.m[14] = z;
-    return m;
-}
-
 Matrix scaling(float x, float y, float z) {
     Matrix m;
     m.m[0] = x;

@@ -70,14 +70,6 @@ void randomPointInBall(float r[3]) {
     } while (r[0] * r[0] + r[1] * r[1] + r[2] * r[2] >= 1.0f);
 }
 
-Matrix translation(float x, float y, float z) {
-    Matrix m;
-    m.m[12] = x;
-    m.m[13] = y;
-    m.m[14] = z;
-    return m;
-}
-
 // Turns by `angle` radians about x, counter-clockwise looking down the axis.
 Matrix rotationX(float angle) {
     Matrix m;

@@ -73,6 +73,14 @@ RenderMachine* renderMachineOf(IniObject* graphicsSystem) {
     return m;
 }
 
+Matrix translation(float x, float y, float z) {
+    Matrix m;
+    m.m[12] = x;
+    m.m[13] = y;
+    m.m[14] = z;
+    return m;
+}
+
 // Written out rather than multiplied: animated transforms rebuild this
 // every frame.
 Matrix headingPitchBank(float heading, float pitch, float bank) {

@@ -21,6 +21,8 @@ const TypeObject* Camera();
 // fails with "graphicsSystem has no render machine.".
 RenderMachine* renderMachineOf(IniObject* graphicsSystem);
 
+// The move by (x, y, z).
+Matrix translation(float x, float y, float z);
 // Ry(heading) times Rx(pitch) times Rz(bank).
 Matrix headingPitchBank(float heading, float pitch, float bank);
 // The rotation by `angle` about `axis` (normalised here; a zero axis gives
