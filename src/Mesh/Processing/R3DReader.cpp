@@ -65,7 +65,7 @@ struct R3DReader::Body {
     std::size_t left() const { return static_cast<std::size_t>(end - p); }
 
     // The least number of bytes a row of `element` takes.
-    static int64_t smallestRow(const Element& element, bool binary) {
+    int64_t smallestRow(const Element& element) const {
         int64_t bytes = 0;
         for (const Property& property : element.properties)
             bytes += binary ? (isList(property.type) ? 2 : 4) : 2;
@@ -270,9 +270,8 @@ void R3DReader::parseHeader(Body& body) {
             if (found < 0) corrupted();
             last->reference = found;
         } else if (keyword == "data" || keyword == "bdata") {
-            m_binary = keyword == "bdata";
             body.p = p < end ? p + 1 : end;
-            body.binary = m_binary;
+            body.binary = keyword == "bdata";
             return;
         } else {
             corrupted();
@@ -399,7 +398,7 @@ void R3DReader::produce() {
         if (isRead(m_elements[i].name)) lastRead = i + 1;
     int64_t needed = 0;
     for (std::size_t i = 0; i < lastRead; ++i)
-        needed += int64_t(m_elements[i].rows) * Body::smallestRow(m_elements[i], m_binary);
+        needed += int64_t(m_elements[i].rows) * body.smallestRow(m_elements[i]);
     if (needed > int64_t(body.left()) + 1) corrupted();
 
     // Elements that are not read are passed over while a read one follows.

@@ -58,7 +58,6 @@ private:
     std::vector<ExtraProperty> m_extras;
     std::map<int, VertexData*> m_targets;
     std::vector<Element> m_elements;
-    bool m_binary = false;
     // What the last produce filled, checked against each other at its end.
     VertexData* m_vertices = nullptr;
     IndexData* m_faces = nullptr;
