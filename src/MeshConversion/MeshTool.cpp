@@ -58,16 +58,12 @@ namespace {
 constexpr std::size_t kLargeRows = 500000;
 constexpr std::uintmax_t kLargeInput = 32u << 20;
 
-bool parseNumber(const std::string& text, double& value) {
+// The whole of `text` as one number.
+template <typename Number>
+bool parseNumber(const std::string& text, Number& value) {
     const char* end = text.data() + text.size();
     const auto result = std::from_chars(text.data(), end, value);
     return result.ec == std::errc() && result.ptr == end;
-}
-
-bool parseIndex(const std::string& text, long& value) {
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return result.ec == std::errc() && result.ptr == end && value >= 0;
 }
 
 std::uintmax_t fileSize(const std::string& path) {
@@ -123,7 +119,7 @@ bool parseMeshToolArguments(int argc, const char* const* argv, MeshToolOptions& 
             options.import.triangulate = text == "triangles";
         } else if (arg == "--mesh") {
             if (!value(text)) return false;
-            if (!parseIndex(text, options.import.meshIndex)) {
+            if (!parseNumber(text, options.import.meshIndex) || options.import.meshIndex < 0) {
                 error = "--mesh takes a mesh number from 0, not '" + text + "'";
                 return false;
             }
