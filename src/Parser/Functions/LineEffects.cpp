@@ -10,6 +10,7 @@
 #include "Mesh/PlaneProducer.h"
 #include "Mesh/ProductMesh.h"
 #include "Parser/Exceptions.h"
+#include "Parser/Functions/Blits.h"
 #include "Parser/Functions/Curves.h"
 #include "Parser/Functions/FileObject.h"
 #include "Parser/Functions/MaterialObject.h"
@@ -284,7 +285,7 @@ public:
           m_texscale(texscale) {}
     ~VoronoiObject() override { unload(); }
     const TypeObject* type() const override { return Types::Voronoi(); }
-    bool isLoaded() const override { return m_loaded; }
+    bool isLoaded() const override { return m_buffers.built(); }
     void load() override;
     void unload() override;
     void execute(CommandObject& command) override;
@@ -297,32 +298,30 @@ private:
     int m_triangles;
     float m_radius;
     float m_texscale;
-    bool m_loaded = false;
-    std::unique_ptr<VertexDeclaration> m_declaration;
-    std::unique_ptr<IndexStream> m_indices;
-    std::unique_ptr<VertexStream> m_vertices;
+    MeshBuffers m_buffers;
 };
 
 // A cone of no triangles has nothing to build or draw: it stays unloaded.
 void VoronoiObject::load() {
-    if (m_loaded || m_triangles <= 0) return;
+    if (isLoaded() || m_triangles <= 0) return;
     const int n = m_triangles;
     RenderMachine* m = m_machine;
-    m_declaration.reset(m->createVertexDeclaration());
-    m_declaration->append(VertexElement::POSITION, kElementFloat3, 0);
-    m_declaration->append(VertexElement::TEXCOORD, kElementFloat2, 0);
+    m_buffers.declaration.reset(m->createVertexDeclaration());
+    m_buffers.declaration->append(VertexElement::POSITION, kElementFloat3, 0);
+    m_buffers.declaration->append(VertexElement::TEXCOORD, kElementFloat2, 0);
 
-    m_indices.reset(m->createIndexStream(3 * n, 0));
-    auto* index = static_cast<uint16_t*>(m_indices->lock(0u));
+    m_buffers.indices.reset(m->createIndexStream(3 * n, 0));
+    auto* index = static_cast<uint16_t*>(m_buffers.indices->lock(0u));
     for (int i = 0; i < n; ++i) {
         *index++ = 0;
         *index++ = static_cast<uint16_t>(i + 1);
         *index++ = static_cast<uint16_t>((i + 1) % n + 1);
     }
-    m_indices->unlock();
+    m_buffers.indices->unlock();
 
-    m_vertices.reset(m->createVertexStream(n + 1, m_declaration->stride(), kStreamUsage));
-    auto* vertex = static_cast<ConeVertex*>(m_vertices->lock(0u));
+    m_buffers.vertices.reset(
+        m->createVertexStream(n + 1, m_buffers.declaration->stride(), kStreamUsage));
+    auto* vertex = static_cast<ConeVertex*>(m_buffers.vertices->lock(0u));
     *vertex++ = ConeVertex{{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f}};
     const float step = 6.283185308f / static_cast<float>(n);
     for (int i = 0; i < n; ++i) {
@@ -331,16 +330,10 @@ void VoronoiObject::load() {
         const float y = m_radius * std::sin(a);
         *vertex++ = ConeVertex{{x, y, 1.0f}, {m_texscale * x, m_texscale * y}};
     }
-    m_vertices->unlock();
-    m_loaded = true;
+    m_buffers.vertices->unlock();
 }
 
-void VoronoiObject::unload() {
-    m_vertices.reset();
-    m_indices.reset();
-    m_declaration.reset();
-    m_loaded = false;
-}
+void VoronoiObject::unload() { m_buffers.release(); }
 
 void VoronoiObject::execute(CommandObject& command) {
     if (command.commandKind() == CommandKinds::Draw())
@@ -355,7 +348,7 @@ void VoronoiObject::execute(CommandObject& command) {
 // by its centre.
 void VoronoiObject::draw() {
     load();
-    if (!m_loaded) return;
+    if (!isLoaded()) return;
     RenderMachine* m = m_machine;
     Matrix projection;
     projection.m[0] = 2.0f;
@@ -368,9 +361,9 @@ void VoronoiObject::draw() {
     m->setTexture(1, nullptr);
     const TextureCombinerStage stage;
     m->setCombinerStage(0, &stage);
-    m->setVertexDeclaration(m_declaration.get());
-    m->setVertexStream(m_vertices.get(), 0);
-    m->setIndexStream(m_indices.get());
+    m->setVertexDeclaration(m_buffers.declaration.get());
+    m->setVertexStream(m_buffers.vertices.get(), 0);
+    m->setIndexStream(m_buffers.indices.get());
 
     const int n = m_triangles;
     StandardRandom& random = programStandardRandom();
