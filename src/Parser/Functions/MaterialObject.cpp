@@ -266,30 +266,6 @@ std::unique_ptr<Shader> FileShaderLoader<Shader>::load() {
 template class FileShaderLoader<VertexShader>;
 template class FileShaderLoader<PixelShader>;
 
-VertexShaderObject::~VertexShaderObject() { unload(); }
-
-void VertexShaderObject::load() {
-    if (!m_shader) m_shader = m_loader->load();
-}
-
-void VertexShaderObject::unload() {
-    if (m_shader) m_loader->unload(std::move(m_shader));
-}
-
-void VertexShaderObject::update(RenderMachine* machine) { getConstants()->apply(machine); }
-
-PixelShaderObject::~PixelShaderObject() { unload(); }
-
-void PixelShaderObject::load() {
-    if (!m_shader) m_shader = m_loader->load();
-}
-
-void PixelShaderObject::unload() {
-    if (m_shader) m_loader->unload(std::move(m_shader));
-}
-
-void PixelShaderObject::update(RenderMachine* machine) { getConstants()->apply(machine); }
-
 // ---- script functions ------------------------------------------------------------------
 
 namespace {

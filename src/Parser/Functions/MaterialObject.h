@@ -12,6 +12,7 @@
 // texture matrix) to the defaults.
 #include <deque>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "Parser/Functions/Environment.h"
@@ -331,44 +332,35 @@ private:
 
 // A shader loaded from a file on Load and deleted on Unload; until then it
 // applies a null shader.
-class VertexShaderObject : public IniObject, public VertexShaderAttribute {
+template <typename Shader, typename Attribute, typename ConstantsObject,
+          const TypeObject* (*kType)()>
+class ShaderObject : public IniObject, public Attribute {
 public:
-    VertexShaderObject(std::unique_ptr<ShaderLoader<VertexShader>> loader,
-                       VertexConstantsObject* constants)
+    using Constants = decltype(&std::declval<ConstantsObject&>().constants());
+    ShaderObject(std::unique_ptr<ShaderLoader<Shader>> loader, ConstantsObject* constants)
         : m_loader(std::move(loader)), m_constants(constants) {}
-    ~VertexShaderObject() override;
-    const TypeObject* type() const override { return Types::VertexShader(); }
+    ~ShaderObject() override { unload(); }
+    const TypeObject* type() const override { return kType(); }
     bool isLoaded() const override { return m_shader != nullptr; }
-    void load() override;
-    void unload() override;
-    VertexShader* getShader() override { return m_shader.get(); }
-    VertexConstants* getConstants() override { return &m_constants->constants(); }
-    void update(RenderMachine* machine) override;
+    void load() override {
+        if (!m_shader) m_shader = m_loader->load();
+    }
+    void unload() override {
+        if (m_shader) m_loader->unload(std::move(m_shader));
+    }
+    Shader* getShader() override { return m_shader.get(); }
+    Constants getConstants() override { return &m_constants->constants(); }
+    void update(RenderMachine* machine) override { getConstants()->apply(machine); }
 
 private:
-    std::unique_ptr<ShaderLoader<VertexShader>> m_loader;
-    std::unique_ptr<VertexShader> m_shader;
-    VertexConstantsObject* m_constants;
+    std::unique_ptr<ShaderLoader<Shader>> m_loader;
+    std::unique_ptr<Shader> m_shader;
+    ConstantsObject* m_constants;
 };
 
-class PixelShaderObject : public IniObject, public PixelShaderAttribute {
-public:
-    PixelShaderObject(std::unique_ptr<ShaderLoader<PixelShader>> loader,
-                      PixelConstantsObject* constants)
-        : m_loader(std::move(loader)), m_constants(constants) {}
-    ~PixelShaderObject() override;
-    const TypeObject* type() const override { return Types::PixelShader(); }
-    bool isLoaded() const override { return m_shader != nullptr; }
-    void load() override;
-    void unload() override;
-    PixelShader* getShader() override { return m_shader.get(); }
-    PixelConstants* getConstants() override { return &m_constants->constants(); }
-    void update(RenderMachine* machine) override;
-
-private:
-    std::unique_ptr<ShaderLoader<PixelShader>> m_loader;
-    std::unique_ptr<PixelShader> m_shader;
-    PixelConstantsObject* m_constants;
-};
+using VertexShaderObject =
+    ShaderObject<VertexShader, VertexShaderAttribute, VertexConstantsObject, &Types::VertexShader>;
+using PixelShaderObject =
+    ShaderObject<PixelShader, PixelShaderAttribute, PixelConstantsObject, &Types::PixelShader>;
 
 }  // namespace Vexa
