@@ -63,8 +63,7 @@ void TextureAttribute::apply(RenderMachine* machine) {
 // coordinate generation and the identity texture matrix.
 void TextureAttribute::restore(RenderMachine* machine) {
     const int stage = getStage();
-    TextureCombinerStage disabled = defaultCombinerStage();
-    disabled.enabled = false;
+    const TextureCombinerStage disabled;
     const Matrix identity;
     machine->setCombinerStage(stage, &disabled);
     machine->setTexture(stage, nullptr);
