@@ -36,19 +36,12 @@ public:
 
     void real(float value) {
         if (m_binary) return word(bitsOf(value));
-        // The shortest text that reads back as the same float.
-        char digits[32];
-        const auto result = std::to_chars(digits, digits + sizeof digits, value);
-        separate();
-        m_buffer.insert(m_buffer.end(), digits, result.ptr);
+        decimal(value);
     }
 
     void integer(int value) {
         if (m_binary) return word(static_cast<std::uint32_t>(value));
-        char digits[16];
-        const auto result = std::to_chars(digits, digits + sizeof digits, value);
-        separate();
-        m_buffer.insert(m_buffer.end(), digits, result.ptr);
+        decimal(value);
     }
 
     // A list's length: an unsigned 16-bit word in binary, an int in text.
@@ -84,6 +77,15 @@ private:
     void word(std::uint32_t bits) {
         for (int shift = 0; shift < 32; shift += 8)
             m_buffer.push_back(static_cast<char>((bits >> shift) & 0xFF));
+    }
+
+    // The shortest text that reads back as the same value.
+    template <typename Number>
+    void decimal(Number value) {
+        char digits[32];
+        const auto result = std::to_chars(digits, digits + sizeof digits, value);
+        separate();
+        m_buffer.insert(m_buffer.end(), digits, result.ptr);
     }
 
     void separate() {
