@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "Mesh/Triangulate.h"
+#include "Mesh/TriangulateMesh.h"
 #include "Parser/Functions/ImplicitSurfaces.h"
 #include "Parser/Parser.h"
 
@@ -26,14 +26,14 @@ void triangulateField(benchmark::State& state, const char* field, int cellsPerAx
     auto parser = std::make_unique<Parser>();
     parser->parseString(std::string("f = ") + field);
     const auto& input = *static_cast<TriangulateInputObject*>(parser->lookup("f"));
-    std::vector<float> vertices(6 * 65536);
-    std::vector<uint16_t> indices(3 * 218454);
+    std::vector<float> vertices(6 * TriangulateMesh::kMaxVertices);
+    std::vector<uint16_t> indices(3 * TriangulateMesh::kMaxTriangles);
     const float voxelSize = 5.0f / static_cast<float>(cellsPerAxis);
     int vertexCount = 0;
     int triangleCount = 0;
     for (auto _ : state) {
         triangulate(input, voxelSize, vertices.data(), indices.data(), vertexCount, triangleCount,
-                    65536, 218454);
+                    TriangulateMesh::kMaxVertices, TriangulateMesh::kMaxTriangles);
         benchmark::ClobberMemory();
     }
     const double cells = double(cellsPerAxis) * cellsPerAxis * cellsPerAxis;
