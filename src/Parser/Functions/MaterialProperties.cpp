@@ -51,9 +51,8 @@ const struct {
 
 // `matrix` applied to (v, w), with w of the result stored as 0.
 void writeTransformed(float* out, const Matrix& matrix, const Vec3f& v, float w) {
-    for (int i = 0; i < 3; ++i)
-        out[i] = matrix.at(i, 0) * v[0] + matrix.at(i, 1) * v[1] + matrix.at(i, 2) * v[2] +
-                 matrix.at(i, 3) * w;
+    const Vec4f p = transformPoint(matrix, Vec4f{{v[0], v[1], v[2], w}});
+    for (int i = 0; i < 3; ++i) out[i] = p[i];
     out[3] = 0.0f;
 }
 
