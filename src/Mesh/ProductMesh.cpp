@@ -111,13 +111,14 @@ void ProductMesh::upload() {
         m_indexStream->unlock();
     }
 
-    // The layout is described last, walking the floats from offset 0.
+    // The layout is described last, walking the floats from offset 0; a
+    // property of more than four floats has no element type.
     auto declaration = std::unique_ptr<VertexDeclaration>(m_machine->createVertexDeclaration());
     for (int offset = 0; offset < format.total;) {
         const std::pair<const std::string, VertexFormat::Entry>* found = nullptr;
         for (const auto& entry : format.entries)
             if (entry.second.offset == offset && entry.second.count > 0) found = &entry;
-        if (!found || found->second.count > kElementDataTypeCount)
+        if (!found || found->second.count > kElementFloat4 + 1)
             VEXA_THROW(Exception, "Noncontinuous vertex data not yet supported.");
         const VertexElement element = usageOf(found->first);
         declaration->append(element.usage, found->second.count - 1, element.usageIndex);
